@@ -1,0 +1,17 @@
+#pragma once
+// Loads a shared library (a plug-in file) and looks up its symbols.
+
+#include <memory>
+#include <string>
+
+class DynamicLibrary {
+public:
+    static std::unique_ptr<DynamicLibrary> open(const std::string& path, std::string& error);
+    ~DynamicLibrary();
+
+    void* symbol(const std::string& name) const;
+
+private:
+    explicit DynamicLibrary(void* handle) : handle_(handle) {}
+    void* handle_;
+};

@@ -1,0 +1,123 @@
+// korvalex-host: loads a VST 2.4 plug-in file and prints what a host learns from it.
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "host/PluginHost.h"
+
+namespace {
+
+void printUsage(FILE* out)
+{
+    std::fprintf(out,
+                 "usage: korvalex-host [--entry VSTPluginMain|main] [--process SECONDS] PLUGIN\n"
+                 "Loads a VST 2.4 plug-in file, prints its identity, parameters and programs,\n"
+                 "and optionally processes a test tone through it, printing the output level.\n");
+}
+
+std::string fourCC(VstInt32 id)
+{
+    std::string text;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const char c = static_cast<char>((static_cast<uint32_t>(id) >> shift) & 0xff);
+        text += (c >= 32 && c < 127) ? c : '?';
+    }
+    return text;
+}
+
+void printIdentity(PluginHost& host)
+{
+    const AEffect* e = host.effect();
+    std::printf("effect:    %s\nvendor:    %s\nproduct:   %s\n", host.effectName().c_str(),
+                host.vendorString().c_str(), host.productString().c_str());
+    std::printf("id:        %s (0x%08X)\nversion:   %d (vendor %d, VST %d)\n", fourCC(e->uniqueID).c_str(),
+                static_cast<unsigned>(e->uniqueID), e->version, host.vendorVersion(), host.vstVersion());
+    std::printf("category:  %d\nchannels:  %d in, %d out\nflags:     0x%X\nlatency:   %d\n", host.plugCategory(),
+                e->numInputs, e->numOutputs, static_cast<unsigned>(e->flags), e->initialDelay);
+}
+
+void printParameters(PluginHost& host)
+{
+    std::printf("\nparameters (%d):\n", host.numParams());
+    for (int i = 0; i < host.numParams(); ++i)
+        std::printf("  %2d  %-16s %-10s %.6g\n", i, host.parameterName(i).c_str(), host.parameterDisplay(i).c_str(),
+                    host.getParameter(i));
+}
+
+void printPrograms(PluginHost& host)
+{
+    std::printf("\nprograms (%d), current %d \"%s\":\n", host.numPrograms(), host.program(),
+                host.programName().c_str());
+    for (int i = 0; i < host.numPrograms(); ++i) {
+        std::string name;
+        if (host.programNameIndexed(i, name))
+            std::printf("  %2d  %s\n", i, name.c_str());
+    }
+}
+
+void processTestTone(PluginHost& host, double seconds)
+{
+    const double rate = 44100.0;
+    const auto frames = static_cast<std::size_t>(seconds * rate);
+    std::vector<float> in(frames), left(frames), right(frames);
+    for (std::size_t i = 0; i < frames; ++i)
+        in[i] = static_cast<float>(0.25 * std::sin(2.0 * M_PI * 110.0 * static_cast<double>(i) / rate));
+    std::vector<float> silence(frames, 0.0f);
+    host.setSampleRate(static_cast<float>(rate));
+    host.setBlockSize(512);
+    host.setMainsOn(true);
+    host.processStereo(in.data(), silence.data(), left.data(), right.data(), frames, 512);
+    double peak = 0.0, sum = 0.0;
+    for (std::size_t i = 0; i < frames; ++i) {
+        peak = std::max({peak, std::fabs(double(left[i])), std::fabs(double(right[i]))});
+        sum += double(left[i]) * left[i] + double(right[i]) * right[i];
+    }
+    const double rms = frames ? std::sqrt(sum / (2.0 * double(frames))) : 0.0;
+    std::printf("\nprocessed %.2f s of a 110 Hz tone: peak %.4f, rms %.4f\n", seconds, peak, rms);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::string entry = "VSTPluginMain";
+    std::string path;
+    double processSeconds = 0.0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "-h" || arg == "--help") {
+            printUsage(stdout);
+            return 0;
+        } else if (arg == "--entry" && i + 1 < argc) {
+            entry = argv[++i];
+        } else if (arg == "--process" && i + 1 < argc) {
+            processSeconds = std::atof(argv[++i]);
+        } else if (!arg.empty() && arg[0] != '-' && path.empty()) {
+            path = arg;
+        } else {
+            std::fprintf(stderr, "korvalex-host: unexpected argument '%s'\n", arg.c_str());
+            printUsage(stderr);
+            return 2;
+        }
+    }
+    if (path.empty()) {
+        printUsage(stderr);
+        return 2;
+    }
+    std::string error;
+    std::unique_ptr<PluginHost> host = PluginHost::load(path, error, entry);
+    if (!host) {
+        std::fprintf(stderr, "korvalex-host: %s\n", error.c_str());
+        return 1;
+    }
+    printIdentity(*host);
+    printParameters(*host);
+    printPrograms(*host);
+    if (processSeconds > 0.0)
+        processTestTone(*host, processSeconds);
+    return 0;
+}

@@ -1,0 +1,44 @@
+#pragma once
+// Editor base classes of the plug-in frame. The frame owns one editor object for the
+// plug-in's whole life; the window exists only between open and close.
+
+#include "plugin/vst2.h"
+
+class AudioEffect;
+
+class AEffEditor {
+public:
+    explicit AEffEditor(AudioEffect* owner);
+    virtual ~AEffEditor() = default;
+
+    virtual AudioEffect* getEffect() { return effect; }
+    virtual bool getRect(ERect** rect)
+    {
+        *rect = nullptr;
+        return false;
+    }
+    virtual bool open(void* ptr)
+    {
+        systemWindow = ptr;
+        return false;
+    }
+    virtual void close() { systemWindow = nullptr; }
+    virtual bool isOpen() { return systemWindow != nullptr; }
+    virtual void idle() {}
+    virtual bool onKeyDown(VstKeyCode& keyCode) { return false; }
+    virtual bool onKeyUp(VstKeyCode& keyCode) { return false; }
+    virtual bool onWheel(float distance) { return false; }
+    virtual bool setKnobMode(VstInt32 val) { return false; }
+
+protected:
+    AudioEffect* effect;
+    void* systemWindow = nullptr;
+};
+
+// The graphical editor base: also hears every parameter change of the plug-in, so that
+// its controls follow automation and program changes.
+class AEffGUIEditor : public AEffEditor {
+public:
+    explicit AEffGUIEditor(AudioEffect* owner) : AEffEditor(owner) {}
+    virtual void setParameter(VstInt32 index, float value) {}
+};

@@ -1,0 +1,199 @@
+#include "plugin/CZarelVST.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "plugin/AEffEditor.h"
+#include "plugin/FactoryBank.h"
+#include "plugin/Parameters.h"
+
+namespace {
+
+constexpr const char* kEffectName = "Korvalex";
+constexpr const char* kVendorName = "Zarelworks";
+constexpr float kMinimumSampleRate = 44100.0f;
+
+// Index checks read the index as unsigned, so negative numbers are out of range too.
+bool isPanelParameter(VstInt32 index)
+{
+    return static_cast<unsigned>(index) < static_cast<unsigned>(kNumPanelParameters);
+}
+
+bool isProgram(VstInt32 index)
+{
+    return static_cast<unsigned>(index) < static_cast<unsigned>(kNumPrograms);
+}
+
+}  // namespace
+
+CZarelVST::CZarelVST(audioMasterCallback host)
+    : AudioEffectX(host, kNumPrograms, kNumParameters), engine(getSampleRate())
+{
+    setNumInputs(2);
+    setNumOutputs(2);
+    setUniqueID(vstFourCC('R', 'O', 'r', 'i'));
+    canProcessReplacing();
+
+    createEditor();
+
+    programs.reset(new (std::nothrow) ProgramRecord[kNumPrograms]);
+    if (!programs)
+        return;
+    for (int p = 0; p < kNumPrograms; ++p)
+        programs[p].values[kEditorPage] = 0.0f;  // the bank leaves the page unset: first page
+    fillFactoryBank();
+
+    curProgram = 0;
+    setProgram(0);
+    setParameter(kEditorPage, 0.0f);
+}
+
+CZarelVST::~CZarelVST() = default;
+
+CZarelVST* CZarelVST::create(audioMasterCallback host)
+{
+    CZarelVST* plugin = new (std::nothrow) CZarelVST(host);
+    if (plugin && !plugin->isComplete()) {
+        delete plugin;
+        return nullptr;
+    }
+    return plugin;
+}
+
+void CZarelVST::createEditor()
+{
+    // The front panel arrives with the editor; until then the plug-in has none and hosts
+    // show their generic parameter view.
+    guiEditor = nullptr;
+}
+
+void CZarelVST::setSampleRate(float rate)
+{
+    // A host may report a rate that is not a number; keep the last good one then.
+    if (!std::isfinite(rate))
+        return;
+    sampleRate = std::max(rate, kMinimumSampleRate);
+}
+
+void CZarelVST::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames)
+{
+    stepSwitchFades();
+    engine.process(inputs[0], inputs[1], outputs[0], outputs[1], sampleFrames);
+}
+
+void CZarelVST::stepSwitchFades()
+{
+    engine.stepSwitchFades();
+}
+
+void CZarelVST::setParameter(VstInt32 index, float value)
+{
+    if (static_cast<unsigned>(index) >= static_cast<unsigned>(kNumParameters))
+        return;
+    if (!std::isfinite(value))
+        return;
+    value = std::clamp(value, 0.0f, 1.0f);
+
+    if (index == kEditorPage) {
+        engine.setSetting(kEditorPage, value < 0.5f ? 0.0f : 1.0f);
+    } else {
+        engine.setSetting(index, value);
+        // A bank change re-selects the cabinet for the current amplifier.
+        if (index == kBankAB)
+            setParameter(kAmplifier, engine.setting(kAmplifier));
+    }
+    engine.designEqualiser(getSampleRate());
+    if (programs)
+        programs[curProgram].values[index] = value;
+    if (guiEditor)
+        guiEditor->setParameter(index, value);
+}
+
+float CZarelVST::getParameter(VstInt32 index)
+{
+    if (static_cast<unsigned>(index) < static_cast<unsigned>(kNumParameters))
+        return engine.setting(index);
+    if (index == kCompressorMeterIndex)
+        return engine.compressorMeter();
+    if (index == kGateMeterIndex)
+        return engine.gateMeter();
+    return 0.0f;
+}
+
+void CZarelVST::setProgram(VstInt32 program)
+{
+    if (!isProgram(program) || !programs)
+        return;
+    curProgram = program;
+    const ProgramRecord& record = programs[program];
+    setParameter(kAmplifier, record.values[kAmplifier]);
+    for (int i = 0; i < kNumParameters; ++i)
+        setParameter(i, record.values[i]);
+    updateDisplay();
+}
+
+void CZarelVST::setProgramName(char* name)
+{
+    if (programs)
+        copyBounded(programs[curProgram].name, name, kProgramNameSize);
+}
+
+void CZarelVST::getProgramName(char* name)
+{
+    if (programs)
+        copyBounded(name, programs[curProgram].name, kVstMaxProgNameLen);
+}
+
+bool CZarelVST::getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text)
+{
+    if (!isProgram(index) || !programs)
+        return false;
+    copyBounded(text, programs[index].name, kVstMaxProgNameLen);
+    return true;
+}
+
+void CZarelVST::fillFactoryBank()
+{
+    for (int p = 0; p < kNumPrograms; ++p) {
+        const FactoryProgram& factory = kFactoryBank[p];
+        std::copy(factory.values, factory.values + kNumPanelParameters, programs[p].values);
+        copyBounded(programs[p].name, factory.name, kProgramNameSize);
+    }
+}
+
+void CZarelVST::getParameterLabel(VstInt32 index, char* label)
+{
+    *label = 0;
+}
+
+void CZarelVST::getParameterDisplay(VstInt32 index, char* text)
+{
+    if (isPanelParameter(index))
+        formatParameterValue(kParameterTable[index].rule, engine.setting(index), text, kVstMaxParamStrLen);
+}
+
+void CZarelVST::getParameterName(VstInt32 index, char* text)
+{
+    if (isPanelParameter(index))
+        std::strcpy(text, kParameterTable[index].name);  // at most 14 characters and the NUL
+}
+
+bool CZarelVST::getEffectName(char* name)
+{
+    copyBounded(name, kEffectName, kVstMaxEffectNameLen);
+    return true;
+}
+
+bool CZarelVST::getVendorString(char* text)
+{
+    copyBounded(text, kVendorName, kVstMaxVendorStrLen);
+    return true;
+}
+
+bool CZarelVST::getProductString(char* text)
+{
+    copyBounded(text, kEffectName, kVstMaxProductStrLen);
+    return true;
+}

@@ -1,0 +1,36 @@
+#pragma once
+// The parameter table as hosts see it: a name and a display rule per front-panel index.
+
+#include <cstddef>
+
+#include "plugin/ParameterIndex.h"
+
+enum class DisplayRule {
+    OnOff,
+    HighLow,
+    PostPre,
+    PhaserChorus,
+    PanCenter,
+    Percent,
+    Raw,
+    DelayTime,
+    EqGain,
+    LowFrequency,
+    MidFrequency,
+    HighFrequency,
+    Bandwidth,
+};
+
+struct ParameterInfo {
+    const char* name;
+    DisplayRule rule;
+};
+
+extern const ParameterInfo kParameterTable[kNumPanelParameters];
+
+// Writes the display text of `value` under `rule` into `text` (capacity bytes, NUL included).
+void formatParameterValue(DisplayRule rule, float value, char* text, std::size_t capacity);
+
+// Copies `source` into `dest` of `capacity` bytes, cutting it short if needed; always
+// NUL-terminated when capacity > 0.
+void copyBounded(char* dest, const char* source, std::size_t capacity);

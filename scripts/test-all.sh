@@ -1,0 +1,19 @@
+#!/bin/bash
+# Builds everything and runs every test suite: a release build with warnings as errors,
+# then the suites again under AddressSanitizer with UndefinedBehaviorSanitizer, and under
+# ThreadSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc)
+
+echo "== release build =="
+scripts/build.sh build -DKORVALEX_WERROR=ON
+(cd build && ctest --output-on-failure -j"$jobs")
+
+echo "== address and undefined-behaviour sanitizers =="
+scripts/build.sh build-asan -DKORVALEX_SANITIZE=address,undefined -DKORVALEX_BUILD_BENCH=OFF
+(cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j"$jobs")
+
+echo "== thread sanitizer =="
+scripts/build.sh build-tsan -DKORVALEX_SANITIZE=thread -DKORVALEX_BUILD_BENCH=OFF
+(cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j"$jobs")

@@ -1,0 +1,48 @@
+// Hosts automate parameters on one thread while the audio thread processes. Built with
+// ThreadSanitizer, this finds any setting shared without an atomic.
+
+#include <atomic>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+#include "plugin/ParameterIndex.h"
+#include "tests/e2e/LoadedPlugin.h"
+
+TEST_F(LoadedPlugin, AutomationWhileProcessingStaysFinite)
+{
+    constexpr int kBlocks = 400;
+    constexpr int kFrames = 128;
+    std::atomic<bool> done{false};
+
+    std::thread automation([&] {
+        unsigned step = 0;
+        while (!done.load()) {
+            const int index = static_cast<int>(step % kNumParameters);
+            const float value = static_cast<float>((step * 7919u) % 101u) / 100.0f;
+            host->setParameter(index == kPower ? kVolume : index, value);
+            if (step % 97 == 0)
+                host->setProgram(static_cast<VstIntPtr>(step % kNumPrograms));
+            ++step;
+        }
+    });
+
+    std::vector<float> inLeft(kFrames), inRight(kFrames), outLeft(kFrames), outRight(kFrames);
+    bool finite = true;
+    for (int block = 0; block < kBlocks; ++block) {
+        for (int i = 0; i < kFrames; ++i) {
+            inLeft[i] = 0.3f * std::sin(0.05f * static_cast<float>(block * kFrames + i));
+            inRight[i] = 0.0f;
+        }
+        float* inputs[2] = {inLeft.data(), inRight.data()};
+        float* outputs[2] = {outLeft.data(), outRight.data()};
+        host->processReplacing(inputs, outputs, kFrames);
+        for (int i = 0; i < kFrames; ++i)
+            finite = finite && std::isfinite(outLeft[i]) && std::isfinite(outRight[i]);
+        host->getParameter(kCompressorMeterIndex);
+        host->getParameter(kGateMeterIndex);
+    }
+    done = true;
+    automation.join();
+    EXPECT_TRUE(finite);
+}
