@@ -1,32 +1,129 @@
 #pragma once
-// The amplifier engine: the settings of every parameter and the per-sample chain that
-// turns two input channels into two output channels.
+// The amplifier engine: the setting of every parameter, the blocks they drive, and the
+// per-sample chain that turns two input channels into two output channels.
+//
+// Settings are written by a host or editor thread and read by the audio thread; block
+// coefficients are rewritten in place and heard from the next sample that uses them.
 
+#include "dsp/CabinetConvolver.h"
+#include "dsp/Chorus.h"
+#include "dsp/Compressor.h"
+#include "dsp/DriveStage.h"
 #include "dsp/DspConstants.h"
+#include "dsp/Imager.h"
+#include "dsp/InputShaper.h"
+#include "dsp/LFO.h"
+#include "dsp/NoiseGate.h"
+#include "dsp/OutputLimiter.h"
+#include "dsp/ParameterIndex.h"
+#include "dsp/ParametricEQ.h"
+#include "dsp/Phaser.h"
+#include "dsp/PresenceFilter.h"
+#include "dsp/Reverb.h"
 #include "dsp/RelaxedAtomic.h"
+#include "dsp/StereoDelay.h"
+#include "dsp/ToneStack.h"
 
 class AmpEngine {
 public:
-    static constexpr int kNumSettings = 53;
-
+    // Every block is designed for this rate, once; only the equaliser follows later rates.
     explicit AmpEngine(float sampleRate = kDesignSampleRate);
 
-    // Stores a normalized value and applies it to the blocks it drives.
+    AmpEngine(const AmpEngine&) = delete;
+    AmpEngine& operator=(const AmpEngine&) = delete;
+
+    // Stores a normalized value (index 0..52) and applies it to the blocks it drives.
     void setSetting(int index, float value);
     float setting(int index) const { return settings_[index]; }
 
     // Redesigns the three equaliser bands from their settings for the given rate.
     void designEqualiser(float sampleRate);
 
-    // Once per block, before process: moves every switch fade one step.
+    // Once per block, before process: moves every switch fade one step towards its switch.
     void stepSwitchFades();
+    // Input and output buffers may be the same memory.
     void process(const float* inLeft, const float* inRight, float* outLeft, float* outRight, int frames);
 
     float compressorMeter() const { return compressorMeter_; }
     float gateMeter() const { return gateMeter_; }
 
+    enum FadeIndex { kCabinetFade, kSpaceFade, kPanFade, kChorusFade, kDelayFade, kTremoloFade, kModeFade, kNumFades };
+
+    // What the engine has chosen, for tests and tools: the cabinet response (0..11), whether
+    // the voicing notch runs, and where a switch fade stands (0..1) at the end of a block.
+    int cabinetResponse() const { return cabinetResponse_; }
+    bool voicingNotchOn() const { return voicingNotchOn_; }
+    float fadeLevel(FadeIndex fade) const { return fades_[fade].ramp.current; }
+
 private:
-    SharedFloat settings_[kNumSettings];
+    // A level that glides linearly from its current value to its target over one block.
+    struct Ramp {
+        float current = 0.0f;
+        float step = 0.0f;
+        float target = 0.0f;
+
+        void begin(float newTarget, int frames)
+        {
+            target = newTarget;
+            step = (target - current) / static_cast<float>(frames);
+        }
+        float advance() { return current += step; }
+        void land() { current = target; }
+    };
+
+    // An on/off switch that crossfades over ten blocks: the counter moves one step per
+    // block while the switch is exactly 0 or exactly 1.
+    struct SwitchFade {
+        static constexpr int kSteps = 10;
+        int counter = 0;
+        float target = 0.0f;
+        Ramp ramp;
+
+        void step(float switchValue);
+    };
+
+    enum RampIndex { kTremoloDepthRamp, kReverbRamp, kVolumeRamp, kChorusMixRamp, kEqGainRamp, kNumRamps };
+    void beginBlock(int frames);
+    void endBlock();
+    void processSample(float in, float& left, float& right, int frames);
+    float gateStep(float x);
+    float compressorStep(float x);
+    float chorusSection(float x);
+    float cabinetStep(float x);
+    void delayStep(float x, float& left, float& right);
+    void tremoloStep(float& left, float& right);
+    void spaceStep(float& left, float& right, int frames);
+
+    void selectAmplifier(float value);
+    void applyModulation(int index, float value);
+    void applyDynamics(int index, float value);
+    void applyDelay(int index, float value);
+
+    // Blocks in chain order.
+    NoiseGate gate_;
+    Compressor compressor_;
+    Chorus chorus_;
+    Phaser phaser_;
+    DriveStage drive_;
+    InputShaper shaper_;
+    CabinetConvolver cabinet_;
+    ToneStack toneStack_;
+    PresenceFilter presence_;
+    Reverb reverb_;
+    ParametricEQ equaliser_;
+    OutputLimiter limiter_;
+    StereoDelay delay_;
+    LFO tremolo_;
+    Imager imager_;
+
+    SharedFloat settings_[kNumParameters];
+    SharedFloat cabinetActive_{0.0f};
+    SharedInt cabinetResponse_{0};
+    RelaxedAtomic<bool> voicingNotchOn_{false};
     SharedFloat compressorMeter_{1.0f};
     SharedFloat gateMeter_{1.0f};
+
+    // Audio-thread state.
+    Ramp ramps_[kNumRamps];
+    SwitchFade fades_[kNumFades];
 };

@@ -1,7 +1,7 @@
 #pragma once
 // The 82 factory programs, as data: a name and the values of parameters 0..51.
 
-#include "plugin/ParameterIndex.h"
+#include "dsp/ParameterIndex.h"
 
 struct FactoryProgram {
     const char* name;

@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-#include "plugin/ParameterIndex.h"
+#include "dsp/ParameterIndex.h"
 
 enum class DisplayRule {
     OnOff,

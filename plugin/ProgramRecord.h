@@ -1,7 +1,7 @@
 #pragma once
 // One program: a value per parameter and a name.
 
-#include "plugin/ParameterIndex.h"
+#include "dsp/ParameterIndex.h"
 
 constexpr int kProgramNameSize = 28;  // 27 characters and the NUL
 

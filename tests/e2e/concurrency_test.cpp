@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "plugin/ParameterIndex.h"
+#include "dsp/ParameterIndex.h"
 #include "tests/e2e/LoadedPlugin.h"
 
 TEST_F(LoadedPlugin, AutomationWhileProcessingStaysFinite)

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "host/DynamicLibrary.h"
-#include "plugin/ParameterIndex.h"
+#include "dsp/ParameterIndex.h"
 #include "tests/e2e/LoadedPlugin.h"
 
 TEST(Entry, BothEntryPointsCreateAnInstance)

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "plugin/ParameterIndex.h"
+#include "dsp/ParameterIndex.h"
 #include "tests/e2e/LoadedPlugin.h"
 
 namespace {

@@ -1,0 +1,97 @@
+#include "dsp/Imager.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "dsp/Rounding.h"
+
+namespace {
+
+constexpr float kWidthSteps = 204.8f;    // width 1 maps to step 205 of 256
+constexpr float kGainNormal = 1.3333334f; // brings the parabola's peak 0.75 to 1
+constexpr float kBoostThreshold = 0.35f;
+constexpr float kBoostPerWidth = 1.7f;
+constexpr float kGlidePerBlock = 7.0f;
+constexpr int kMillisecondsPerSecond = 1000;
+constexpr int kLeftDelayMs = 15;
+constexpr int kRightDelayMs = 10;
+
+int atLeastOne(int v)
+{
+    return v < 1 ? 1 : v;
+}
+
+} // namespace
+
+Imager::Imager(int sampleRate)
+    : length(atLeastOne(sampleRate)),
+      leftDelay(length * kLeftDelayMs / kMillisecondsPerSecond),
+      rightDelay(length * kRightDelayMs / kMillisecondsPerSecond),
+      leftBuffer(static_cast<std::size_t>(length), 0.0f),
+      rightBuffer(static_cast<std::size_t>(length), 0.0f)
+{
+    setWidth(0.0f);
+}
+
+void Imager::setWidth(float value)
+{
+    width = value;
+    // Parabolic quarter-turn: mid ~ cos, side ~ sin of the angle u around the centre.
+    // Steps 0..205; the clamp only keeps out-of-range values (and NaN) defined.
+    float step = value * kWidthSteps;
+    if (!(step >= 0.0f))
+        step = 0.0f;
+    if (step > kWidthSteps)
+        step = kWidthSteps;
+    const long k = static_cast<long>(nearestTiesToEven(step));
+    const float u = static_cast<float>(k) / 256.0f - 0.5f;
+    midGainTarget = (0.75f - u * u - u) * kGainNormal;
+    sideGainTarget = (u + 0.75f - u * u) * kGainNormal;
+    delayedGain = value > kBoostThreshold ? kBoostPerWidth * value : 1.0f;
+}
+
+void Imager::clear()
+{
+    clearPending.store(true, std::memory_order_release);
+}
+
+void Imager::process(float left, float right, float& outLeft, float& outRight, int blockLength)
+{
+    if (clearPending.load(std::memory_order_relaxed)
+        && clearPending.exchange(false, std::memory_order_acquire)) {
+        std::fill(leftBuffer.begin(), leftBuffer.end(), 0.0f);
+        std::fill(rightBuffer.begin(), rightBuffer.end(), 0.0f);
+    }
+
+    if (++leftWrite >= length)
+        leftWrite = 0;
+    if (++rightWrite >= length)
+        rightWrite = 0;
+
+    const float g = delayedGain;
+    leftBuffer[static_cast<std::size_t>(leftWrite)] = g * left;
+    rightBuffer[static_cast<std::size_t>(rightWrite)] = g * right;
+
+    leftRead = leftWrite - leftDelay;
+    if (leftRead < 0)
+        leftRead += length;
+    rightRead = rightWrite - rightDelay;
+    if (rightRead < 0)
+        rightRead += length;
+
+    // One-pole glide of the gains; a factor above 1 would overshoot and diverge, so blocks
+    // shorter than the glide constant jump straight to the targets.
+    const float s = blockLength > kGlidePerBlock ? kGlidePerBlock / static_cast<float>(blockLength) : 1.0f;
+    midGain = s * midGainTarget + (1.0f - s) * midGain;
+    sideGain = s * sideGainTarget + (1.0f - s) * sideGain;
+
+    const float dl = leftBuffer[static_cast<std::size_t>(leftRead)];
+    const float dr = rightBuffer[static_cast<std::size_t>(rightRead)];
+    const float side = sideGain * (dl - dr) * 0.5f;
+    const float mid = midGain * (dl + dr) * 0.5f;
+
+    const float w = width;
+    const float halfWidth = w * 0.5f;
+    outLeft = halfWidth * (mid + side) + left * (1.0f - halfWidth);
+    outRight = halfWidth * (mid - side) + right * (1.0f - halfWidth);
+}

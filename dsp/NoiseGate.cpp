@@ -1,0 +1,119 @@
+#include "dsp/NoiseGate.h"
+
+#include "dsp/Rounding.h"
+
+#include <cmath>
+
+namespace {
+
+// Peak detector: jumps up to a new peak, otherwise falls by 0.01 % per sample.
+constexpr float kEnvelopeKeep = 0.9999f;
+constexpr float kEnvelopeTake = 0.0001f;
+
+constexpr float kMsPerSecond = 1000.0f;
+constexpr float kSecondsPerMs = 0.001f;
+
+// The hold counter never needs more than this (2002 ms at any plausible rate).
+constexpr double kMaxHoldSamples = 1e9;
+
+// Nearest integer with ties to even, independent of the floating-point rounding mode;
+// held to 0..kMaxHoldSamples so that the conversion to int is always defined.
+int holdSamples(float a)
+{
+    const double n = nearestTiesToEven(a);
+    if (!(n > 0.0))
+        return 0;
+    return static_cast<int>(n < kMaxHoldSamples ? n : kMaxHoldSamples);
+}
+
+// Decibels to amplitude; the bottom of the scale means silence.
+float dbToAmplitude(float db, float floorDb)
+{
+    return db > floorDb ? static_cast<float>(std::pow(10.0, static_cast<double>(db) * 0.05)) : 0.0f;
+}
+
+} // namespace
+
+NoiseGate::NoiseGate(int sampleRate) : designRate_(sampleRate) {}
+
+void NoiseGate::setThreshold(float v)
+{
+    const float db = (1.0f - v) * kFloorDb;
+    thresholdDb_ = db;
+    thresholdLinear_ = dbToAmplitude(db, kFloorDb);
+}
+
+void NoiseGate::setRange(float v)
+{
+    const float db = kFloorDb * v;
+    rangeDb_ = db;
+    floor_ = dbToAmplitude(db, kFloorDb);
+}
+
+void NoiseGate::setAttack(float v)
+{
+    const float ms = kMaxAttackMs * v;
+    attackMs_ = ms;
+    // Zero time gives an infinite step: the gain opens in one sample.
+    attackStep_ = kMsPerSecond / (ms * static_cast<float>(designRate_));
+}
+
+void NoiseGate::setRelease(float v)
+{
+    const float ms = kMaxReleaseMs * v;
+    releaseMs_ = ms;
+    releaseStep_ = kMsPerSecond / (ms * static_cast<float>(designRate_));
+}
+
+void NoiseGate::setHold(float v)
+{
+    holdMs_ = kHoldSpanMs * v + kMinHoldMs;
+}
+
+float NoiseGate::process(float x, float& out)
+{
+    const float level = std::fabs(x);
+    if (envelope_ < level)
+        envelope_ = level;
+    else
+        envelope_ = envelope_ * kEnvelopeKeep + level * kEnvelopeTake;
+
+    const float threshold = thresholdLinear_;
+    switch (state_) {
+    case kClosed:
+        if (envelope_ >= threshold)
+            state_ = kOpening;
+        break;
+    case kOpening:
+        gain_ += attackStep_;
+        if (gain_ >= 1.0f) {
+            gain_ = 1.0f;
+            state_ = kHolding;
+            holdCounter_ = holdSamples(holdMs_ * static_cast<float>(designRate_) * kSecondsPerMs);
+        }
+        break;
+    case kHolding:
+        if (holdCounter_ > 0)
+            --holdCounter_;
+        else if (envelope_ < threshold)
+            state_ = kClosing;
+        break;
+    case kClosing:
+        gain_ -= releaseStep_;
+        // An infinite step (zero release time) must land on 0, not on minus infinity,
+        // or a re-trigger below would open from there and never recover.
+        if (gain_ < 0.0f)
+            gain_ = 0.0f;
+        if (envelope_ >= threshold) {
+            state_ = kOpening;
+        } else if (gain_ <= 0.0f) {
+            gain_ = 0.0f;
+            state_ = kClosed;
+        }
+        break;
+    }
+
+    const float floorGain = floor_;
+    out = x * (gain_ + (1.0f - gain_) * floorGain);
+    return thresholdDb_ == kFloorDb ? 1.0f : gain_;
+}

@@ -1,0 +1,52 @@
+#include "dsp/Phaser.h"
+
+#include <cmath>
+
+#include "dsp/DspConstants.h"
+
+namespace {
+constexpr float kLowerHz = 440.0f;
+constexpr float kUpperHz = 3600.0f;
+constexpr float kOscillatorDepth = 0.5f;
+constexpr float kSineShape = 0.0f;
+} // namespace
+
+Phaser::Phaser(int sampleRate)
+    : designRate_(sampleRate > 0 ? sampleRate : 44100),
+      lfo_(designRate_),
+      lower_(kLowerHz / (static_cast<float>(designRate_) / 2.0f)),
+      upper_(kUpperHz / (static_cast<float>(designRate_) / 2.0f))
+{
+    lfo_.setDepth(kOscillatorDepth);
+    lfo_.setShape(kSineShape);
+}
+
+void Phaser::setSpeed(float v)
+{
+    lfo_.setRate(static_cast<float>(std::pow(static_cast<double>(v), 1.5)));
+}
+
+void Phaser::setFeedback(float v)
+{
+    feedback_ = v > kMaxFeedback ? kMaxFeedback : v;
+}
+
+float Phaser::process(float x)
+{
+    const float g = lfo_.next(0);
+    // Break point between the sweep limits; first-order all-pass coefficient (1 - d) / (1 + d).
+    const float d = lower_ + g * (upper_ - lower_);
+    const float a = (1.0f - d) / (1.0f + d);
+    allpassCoefficient_ = a;
+
+    const float in = x + kAntiDenormalSmall;
+    float u = feedback_ * lastOutput_ + in;
+    // Each stage: H(z) = (z^-1 - a) / (1 - a z^-1).
+    for (float& s : state_) {
+        const float y = s - a * u;
+        s = u + a * y;
+        u = y;
+    }
+    lastOutput_ = u;
+    return in + u * wetGain_;
+}

@@ -1,0 +1,80 @@
+#include "dsp/StereoDelay.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "dsp/DspConstants.h"
+
+namespace {
+
+int atLeastOne(int v)
+{
+    return v < 1 ? 1 : v;
+}
+
+} // namespace
+
+StereoDelay::StereoDelay(int sampleRate)
+    : rate(atLeastOne(sampleRate)),
+      length(2 * rate),
+      buffer(static_cast<std::size_t>(length), Pair{0.0f, 0.0f})
+{
+}
+
+void StereoDelay::setSpeed(float value)
+{
+    // The 10 ms minimum is the float constant 0.01 taken to double, just under R / 100.
+    const double minimumFraction = static_cast<double>(0.01f);
+    double samples = static_cast<double>(rate) * static_cast<double>(value)
+        + static_cast<double>(rate) * minimumFraction;
+    // Keep the tap inside the line whatever the value (NaN included).
+    if (!(samples >= 1.0))
+        samples = 1.0;
+    if (samples > static_cast<double>(length))
+        samples = static_cast<double>(length);
+    const int delay = static_cast<int>(samples);
+    readOffset = length - delay;
+    clear();
+}
+
+void StereoDelay::setSustain(float value)
+{
+    feedback = value;
+}
+
+void StereoDelay::setMix(float value)
+{
+    // Equal-power balance between the dry input and the taps.
+    const float m = value * value;
+    dryGain = std::sqrt(1.0f - m);
+    wetGain = std::sqrt(m);
+}
+
+void StereoDelay::clear()
+{
+    clearPending.store(true, std::memory_order_release);
+}
+
+void StereoDelay::process(float in, float& outA, float& outB)
+{
+    if (clearPending.load(std::memory_order_relaxed)
+        && clearPending.exchange(false, std::memory_order_acquire))
+        std::fill(buffer.begin(), buffer.end(), Pair{0.0f, 0.0f});
+
+    int readPosition = readOffset + writePosition;
+    if (readPosition >= length)
+        readPosition -= length;
+    const Pair tap = buffer[static_cast<std::size_t>(readPosition)];
+
+    const float input = in + kAntiDenormalSmall;
+    const float fb = feedback;
+    buffer[static_cast<std::size_t>(writePosition)] = Pair{tap.right * fb + input, tap.left};
+
+    const float wet = wetGain;
+    const float dry = dryGain;
+    outA = tap.left * wet + input * dry;
+    outB = tap.right * wet + input * dry;
+
+    if (++writePosition >= length)
+        writePosition = 0;
+}
