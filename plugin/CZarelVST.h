@@ -46,6 +46,8 @@ public:
     // Whether construction got everything it needs (the program array above all).
     bool isComplete() const { return programs != nullptr; }
 
+    const AmpEngine& audioEngine() const { return engine; }
+
 private:
     void createEditor();
 

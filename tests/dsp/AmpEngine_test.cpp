@@ -304,3 +304,28 @@ TEST(AmpEngine, EveryBlockOnStaysFiniteAndBounded)
         ASSERT_LT(std::fabs(out.left[i]), 16.0f) << i;
     }
 }
+
+TEST(AmpEngine, EqualiserHalfOnScalesByEqGainWithoutFiltering)
+{
+    // PEQ Bypass 0.5 runs the equaliser step (its gain) but not its filters, whatever the
+    // bands say.
+    auto engine = std::make_unique<AmpEngine>();
+    applyMinimalPath(*engine);
+    engine->setSetting(kPeqBypass, 0.5f);
+    engine->setSetting(kEqGain, 0.25f);
+    engine->setSetting(kLowGain, 1.0f);
+    engine->designEqualiser(kDesignSampleRate);
+    runBlocks(*engine, 12);
+
+    MinimalReference reference;
+    for (float s : std::vector<float>(12 * 64, 0.01f))
+        reference(s);
+    // The reference has no equaliser step: feed it signals small enough that the limiter's
+    // soft curve is nearly linear, and compare against half the level.
+    const auto in = testSignal(1024, 0.05f);
+    const Stereo out = run(*engine, in, 256);
+    for (size_t i = 0; i < in.size(); ++i) {
+        const float expected = 0.5f * reference(in[i]);
+        ASSERT_NEAR(out.left[i], expected, 1e-3f * std::fabs(expected) + 1e-9f) << i;
+    }
+}

@@ -104,3 +104,13 @@ TEST_F(Plugin, ProgramChangeAsksForOneDisplayRefresh)
     EXPECT_EQ(refreshes, 1u);
     EXPECT_EQ(plugin->getProgram(), 4);
 }
+
+TEST_F(Plugin, BankChangeReselectsTheCabinetOfTheCurrentAmplifier)
+{
+    plugin->setParameter(kAmplifier, 3.0f / 19.0f);
+    EXPECT_EQ(plugin->audioEngine().cabinetResponse(), 1);
+    plugin->setParameter(kBankAB, 1.0f);
+    EXPECT_EQ(plugin->audioEngine().cabinetResponse(), 7);
+    plugin->setParameter(kBankAB, 0.0f);
+    EXPECT_EQ(plugin->audioEngine().cabinetResponse(), 1);
+}
