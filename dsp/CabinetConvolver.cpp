@@ -17,6 +17,11 @@ std::mutex& fftwPlannerMutex()
     return m;
 }
 
+// Convolvers alive in the process, guarded by the planner mutex. When the last one goes,
+// FFTW's planner caches are freed too, so that a host unloading the plug-in gets all of
+// its memory back.
+int liveConvolvers = 0;
+
 float* allocateZeroed(int count)
 {
     float* p = fftwf_alloc_real(static_cast<size_t>(count));
@@ -79,6 +84,7 @@ CabinetConvolver::CabinetConvolver(float /*sampleRate*/)
 {
     std::vector<float> scratch(kBufferSize, 0.0f);
     std::lock_guard<std::mutex> lock(fftwPlannerMutex());
+    ++liveConvolvers;
     for (int r = 0; r < kCabinetResponseCount; ++r) {
         const int n = fftSizeFor(r);
         sizes_[r] = n;
@@ -108,6 +114,8 @@ CabinetConvolver::~CabinetConvolver()
         fftwf_destroy_plan(plans_->forward[r]);
         fftwf_destroy_plan(plans_->inverse[r]);
     }
+    if (--liveConvolvers == 0)
+        fftwf_cleanup();
 }
 
 void CabinetConvolver::select(int number)
