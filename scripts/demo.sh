@@ -1,7 +1,10 @@
 #!/bin/bash
-# Builds the plug-in and shows what a host sees: identity, parameters, programs, and a
-# test tone processed through it.
+# The product's main job on a new machine: builds the plug-in and korvalex-render, then
+# re-amps the built-in demo riff (a dry guitar) through the factory program "Fuzz".
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/build.sh build
-build/korvalex-host --process 2 build/korvalex.so
+mkdir -p out
+build/korvalex-render --demo --program Fuzz --force out/fuzz.wav
+echo "Listen to out/fuzz.wav. Other sounds: build/korvalex-render --list-programs;"
+echo "your own recording: build/korvalex-render --program NAME input.wav output.wav"

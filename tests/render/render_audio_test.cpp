@@ -1,0 +1,227 @@
+// The built tool end to end: what comes out of the files it writes.
+
+#include <cmath>
+#include <filesystem>
+
+#include "tests/render/RenderTool.h"
+
+namespace {
+
+constexpr int kCabinetDelay = 31;  // samples at 44100 Hz
+constexpr float kSilence = 1e-6f;
+
+std::size_t peakIndex(const std::vector<float>& x)
+{
+    std::size_t best = 0;
+    for (std::size_t i = 0; i < x.size(); ++i)
+        if (std::fabs(x[i]) > std::fabs(x[best]))
+            best = i;
+    return best;
+}
+
+double decibels(double ratio)
+{
+    return 20.0 * std::log10(ratio);
+}
+
+}  // namespace
+
+using RenderAudio = RenderToolTest;
+
+TEST_F(RenderAudio, MonoFeedsBothInputsLikeDualMonoStereo)
+{
+    const std::vector<float> x = sine(44100, 220.0, 0.2, 0.2);
+    write("mono.wav", monoAudio(44100, x));
+    write("dual.wav", stereoAudio(44100, x, x));
+    render({"--tail", "0", "--float", "mono.wav", "mono-out.wav"});
+    render({"--tail", "0", "--float", "dual.wav", "dual-out.wav"});
+    const Audio mono = read("mono-out.wav"), dual = read("dual-out.wav");
+    EXPECT_EQ(mono.channels, 2);
+    EXPECT_EQ(mono.frames(), x.size());
+    EXPECT_EQ(mono.samples, dual.samples);
+    EXPECT_GT(rms(mono.channel(0), 0, mono.frames()), 0.01);
+}
+
+TEST_F(RenderAudio, BothStereoChannelsReachThePlugin)
+{
+    // The plug-in sums its two inputs: opposite channels cancel, a channel alone does not.
+    std::vector<float> x = sine(44100, 220.0, 0.2, 0.2), minus(x.size()), zero(x.size(), 0.0f);
+    for (std::size_t i = 0; i < x.size(); ++i)
+        minus[i] = -x[i];
+    write("opposite.wav", stereoAudio(44100, x, minus));
+    write("right.wav", stereoAudio(44100, zero, x));
+    render({"--tail", "0", "--float", "opposite.wav", "opposite-out.wav"});
+    render({"--tail", "0", "--float", "right.wav", "right-out.wav"});
+    const Audio opposite = read("opposite-out.wav"), right = read("right-out.wav");
+    EXPECT_LT(rms(opposite.channel(0), 0, opposite.frames()), 1e-6);
+    EXPECT_GT(rms(right.channel(0), 0, right.frames()), 0.01);
+}
+
+TEST_F(RenderAudio, SineKeepsItsFrequencyAndLevelAtEveryInputRate)
+{
+    // The plug-in runs at 44100 Hz; other rates are converted there and back, so a tone
+    // keeps its pitch and, through the same program, its level.
+    double reference = 0.0;
+    for (int rate : {44100, 48000, 96000}) {
+        SCOPED_TRACE(rate);
+        const std::vector<float> x = sine(rate, 1000.0, 0.5, 0.1);
+        const std::string input = "sine" + std::to_string(rate) + ".wav";
+        const std::string output = "out" + std::to_string(rate) + ".wav";
+        write(input, monoAudio(rate, x));
+        render({"--program", "0", "--tail", "0", "--float", input, output});
+        const Audio out = read(output);
+        ASSERT_EQ(out.rate, rate);
+        ASSERT_EQ(out.frames(), x.size());
+        // Past the switch-on transient, the steady part of the tone.
+        const std::vector<float> left = out.channel(0);
+        const std::vector<float> steady(left.begin() + rate / 10, left.end() - rate / 20);
+        EXPECT_NEAR(dominantFrequency(steady, rate, 900.0, 1100.0), 1000.0, 0.5);
+        const double level = rms(steady, 0, steady.size());
+        if (rate == 44100)
+            reference = level;
+        EXPECT_NEAR(decibels(level / reference), 0.0, 0.5);
+    }
+}
+
+TEST_F(RenderAudio, RateOptionChoosesTheOutputRate)
+{
+    const std::vector<float> x = sine(44100, 1000.0, 0.5, 0.1);
+    write("sine.wav", monoAudio(44100, x));
+    render({"--rate", "48000", "--tail", "0", "sine.wav", "out.wav"});
+    const Audio out = read("out.wav");
+    EXPECT_EQ(out.rate, 48000);
+    EXPECT_EQ(out.frames(), 24000u);
+    const std::vector<float> left = out.channel(0);
+    const std::vector<float> steady(left.begin() + 4800, left.end() - 2400);
+    EXPECT_NEAR(dominantFrequency(steady, 48000, 900.0, 1100.0), 1000.0, 0.5);
+}
+
+TEST_F(RenderAudio, FormatsFollowTheExtension)
+{
+    write("in.flac", monoAudio(44100, sine(44100, 330.0, 0.2, 0.2), SF_FORMAT_FLAC | SF_FORMAT_PCM_24));
+    render({"--tail", "0", "in.flac", "out.flac"});
+    render({"--tail", "0", "in.flac", "out.wav"});
+    render({"--tail", "0", "--float", "in.flac", "out.aiff"});
+    const Audio flac = read("out.flac"), wav = read("out.wav"), aiff = read("out.aiff");
+    EXPECT_EQ(flac.format, SF_FORMAT_FLAC | SF_FORMAT_PCM_24);
+    EXPECT_EQ(wav.format, SF_FORMAT_WAV | SF_FORMAT_PCM_24);
+    EXPECT_EQ(aiff.format & SF_FORMAT_TYPEMASK, SF_FORMAT_AIFF);
+    EXPECT_EQ(aiff.format & SF_FORMAT_SUBMASK, SF_FORMAT_FLOAT);
+    EXPECT_EQ(flac.channels, 2);
+    // The same render in each container, to the last bit of 24-bit samples.
+    ASSERT_EQ(flac.samples.size(), wav.samples.size());
+    ASSERT_EQ(aiff.samples.size(), wav.samples.size());
+    const double lsb = 1.0 / (1 << 23);
+    for (std::size_t i = 0; i < wav.samples.size(); ++i) {
+        ASSERT_NEAR(flac.samples[i], wav.samples[i], 1.5 * lsb) << i;
+        ASSERT_NEAR(aiff.samples[i], wav.samples[i], 1.5 * lsb) << i;
+    }
+}
+
+TEST_F(RenderAudio, AlignmentRemovesTheCabinetDelay)
+{
+    std::vector<float> x(4410, 0.0f);
+    x[200] = 0.5f;
+    write("impulse.wav", monoAudio(44100, x));
+    render({"--program", "0", "--tail", "0", "--float", "impulse.wav", "aligned.wav"});
+    render({"--program", "0", "--tail", "0", "--float", "--no-align", "impulse.wav", "delayed.wav"});
+    const std::vector<float> aligned = read("aligned.wav").channel(0), delayed = read("delayed.wav").channel(0);
+    ASSERT_EQ(aligned.size(), x.size());
+    ASSERT_EQ(delayed.size(), x.size());
+    EXPECT_EQ(firstAbove(aligned, kSilence), 200);
+    EXPECT_EQ(firstAbove(delayed, kSilence), 200 + kCabinetDelay);
+    for (std::size_t i = 0; i + kCabinetDelay < x.size(); ++i)
+        ASSERT_EQ(aligned[i], delayed[i + kCabinetDelay]) << i;
+}
+
+TEST_F(RenderAudio, AlignmentHoldsThroughRateConversion)
+{
+    // The same impulse, 10 ms into a 44100 Hz and a 48000 Hz file: the response's peak
+    // comes out at the same time in both, with and without the cabinet delay.
+    for (bool align : {true, false}) {
+        SCOPED_TRACE(align);
+        std::vector<std::string> options = {"--program", "0", "--tail", "0", "--float"};
+        if (!align)
+            options.push_back("--no-align");
+        std::vector<double> peakSeconds;
+        for (int rate : {44100, 48000}) {
+            std::vector<float> x(static_cast<std::size_t>(rate / 10), 0.0f);
+            x[static_cast<std::size_t>(rate / 100)] = 0.5f;
+            const std::string input = "impulse" + std::to_string(rate) + ".wav";
+            const std::string output = "out" + std::to_string(rate) + (align ? "a" : "d") + ".wav";
+            write(input, monoAudio(rate, x));
+            std::vector<std::string> args = options;
+            args.insert(args.end(), {input, output});
+            render(args);
+            const std::vector<float> y = read(output).channel(0);
+            peakSeconds.push_back(static_cast<double>(peakIndex(y)) / rate);
+        }
+        const double expectedDelay = align ? 0.0 : kCabinetDelay / 44100.0;
+        EXPECT_GE(peakSeconds[0], 0.01 + expectedDelay);
+        EXPECT_NEAR(peakSeconds[1], peakSeconds[0], 1.0 / 44100.0);
+    }
+}
+
+TEST_F(RenderAudio, TailExtendsTheOutputSoEffectsRingOut)
+{
+    write("short.wav", monoAudio(44100, sine(44100, 220.0, 0.1, 0.3)));
+    write("short48.wav", monoAudio(48000, sine(48000, 220.0, 0.1, 0.3)));
+    render({"--tail", "0", "short.wav", "none.wav"});
+    render({"--tail", "0.5", "--set", "Delay Bypass=1", "--set", "Delay Mix=0.6", "short.wav", "echo.wav"});
+    render({"--tail", "0.5", "short48.wav", "tail48.wav"});
+    render({"short.wav", "default.wav"});
+    EXPECT_EQ(read("none.wav").frames(), 4410u);
+    EXPECT_EQ(read("tail48.wav").frames(), 4800u + 24000u);
+    EXPECT_EQ(read("default.wav").frames(), 4410u + 2u * 44100u);
+    const Audio echo = read("echo.wav");
+    ASSERT_EQ(echo.frames(), 4410u + 22050u);
+    // Well after the input has ended, the delay's repeats are still there.
+    const std::vector<float> left = echo.channel(0);
+    EXPECT_GT(rms(left, 4410 + 4410, left.size()), 1e-3);
+}
+
+TEST_F(RenderAudio, BatchRendersLikeSingleRuns)
+{
+    write("a.wav", monoAudio(44100, sine(44100, 110.0, 0.3, 0.3)));
+    write("b.flac", stereoAudio(48000, sine(48000, 196.0, 0.25, 0.2), sine(48000, 247.0, 0.25, 0.2),
+                                SF_FORMAT_FLAC | SF_FORMAT_PCM_16));
+    write("c.aiff", monoAudio(96000, sine(96000, 440.0, 0.2, 0.25), SF_FORMAT_AIFF | SF_FORMAT_PCM_24));
+    std::filesystem::create_directory(path("batch"));
+    const std::vector<std::string> sound = {"--program", "Slapback", "--tail", "0.3"};
+    std::vector<std::string> batch = sound;
+    batch.insert(batch.end(), {"-j", "3", "-o", "batch", "a.wav", "b.flac", "c.aiff"});
+    render(batch);
+    for (const auto& [input, output] : std::vector<std::pair<std::string, std::string>>{
+             {"a.wav", "a.wav"}, {"b.flac", "b.flac"}, {"c.aiff", "c.aiff"}}) {
+        SCOPED_TRACE(input);
+        std::vector<std::string> single = sound;
+        single.insert(single.end(), {input, "single-" + output});
+        render(single);
+        const Audio one = read("single-" + output), many = read("batch/" + output);
+        EXPECT_EQ(many.format, one.format);
+        EXPECT_EQ(many.rate, one.rate);
+        EXPECT_EQ(many.samples, one.samples);
+        EXPECT_GT(rms(many.channel(0), 0, many.frames()), 1e-3);
+    }
+}
+
+TEST_F(RenderAudio, DemoRiffIsTheSameEveryTime)
+{
+    // With the amplifier switched off the plug-in passes the sum of its inputs: twice the riff.
+    render({"--demo", "--set", "Power=0", "--tail", "0", "--float", "first.wav"});
+    render({"--demo", "--set", "Power=0", "--tail", "0", "--float", "--no-align", "second.wav"});
+    const Audio first = read("first.wav"), second = read("second.wav");
+    ASSERT_EQ(first.frames(), 8u * 44100u);
+    ASSERT_EQ(second.frames(), first.frames());
+    const std::vector<float> a = first.channel(0), b = second.channel(0);
+    float peak = 0.0f;
+    for (float v : b)
+        peak = std::max(peak, std::fabs(v));
+    EXPECT_NEAR(peak, 0.5f, 1e-6f);  // the riff peaks at 0.25 in each input
+    // Notes throughout: no quarter second is silent until the last chord is damped.
+    for (std::size_t start = 0; start + 11025 <= 30u * 11025u; start += 11025)
+        EXPECT_GT(rms(b, start, start + 11025), 1e-3) << start;
+    // The same riff both times (the first run shifted by the removed cabinet delay).
+    for (std::size_t i = 0; i + kCabinetDelay < a.size(); ++i)
+        ASSERT_EQ(a[i], b[i + kCabinetDelay]) << i;
+}

@@ -1,0 +1,44 @@
+#pragma once
+// Rendering one file through the plug-in: read, convert to the plug-in's rate, process,
+// remove the cabinet's delay, convert to the output rate, write.
+
+#include <atomic>
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+// What every render of a run shares.
+struct RenderSettings {
+    std::string pluginPath;
+    int program = -1;                               // -1 keeps the plug-in's current program
+    std::vector<std::pair<int, float>> parameters;  // applied in order after the program
+    double tailSeconds = 2.0;
+    bool align = true;
+    int outputRate = 0;  // 0: the input's rate
+    bool floatOutput = false;
+    bool force = false;
+};
+
+struct RenderJob {
+    std::string input;  // unused for the demo riff
+    std::string output;
+    bool demo = false;
+};
+
+struct RenderStats {
+    double audioSeconds = 0.0;   // length of the output file
+    double pluginSeconds = 0.0;  // audio the plug-in processed, at its own rate
+    double pluginTime = 0.0;     // seconds spent inside the plug-in's processing calls
+    std::size_t clippedSamples = 0;
+    int outputRate = 0;
+};
+
+// Called with the fraction of the job done so far (0..1).
+using ProgressCallback = std::function<void(double)>;
+
+// Renders one job with a plug-in instance of its own. Throws RenderFailure (naming the file
+// and the reason) and leaves no output file behind when anything fails or `cancelled` is set.
+RenderStats renderFile(const RenderJob& job, const RenderSettings& settings, const ProgressCallback& progress,
+                       const std::atomic<bool>& cancelled);
