@@ -1,7 +1,7 @@
 #!/bin/bash
 # Builds everything and runs every test suite: a release build with warnings as errors,
 # then the suites again under AddressSanitizer with UndefinedBehaviorSanitizer, and under
-# ThreadSanitizer.
+# ThreadSanitizer; last, the release plug-in in a third-party host (Ardour).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -17,3 +17,7 @@ scripts/build.sh build-asan -DKORVALEX_SANITIZE=address,undefined -DKORVALEX_BUI
 echo "== thread sanitizer =="
 scripts/build.sh build-tsan -DKORVALEX_SANITIZE=thread -DKORVALEX_BUILD_BENCH=OFF
 (cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j"$jobs")
+
+echo "== third-party host: Ardour renders through the release build's plug-in =="
+bash scripts/install-host-deps.sh
+bash tests/hosts/run-ardour.sh build
