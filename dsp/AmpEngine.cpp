@@ -11,6 +11,10 @@ constexpr float kToneStackTrim = 0.5f;
 constexpr float kOutputGain = 2.0f;     // Volume 0.5 is unity
 constexpr int kChannel = 0;             // the multi-channel blocks run one mono channel
 constexpr float kPresenceLowPass = 0.0f;
+// Input beyond +120 dBFS is garbage (an uninitialised host buffer, say), not audio, and
+// treated like NaN: far louder input overflows to infinity inside the chain (the limiter's
+// cubic above all) and would then stay in the filters' and the delay line's memories.
+constexpr float kInputCeiling = 1e6f;
 
 }  // namespace
 
@@ -65,7 +69,7 @@ void AmpEngine::process(const float* inLeft, const float* inRight, float* outLef
     beginBlock(frames);
     for (int i = 0; i < frames; ++i) {
         float sum = inLeft[i] + inRight[i];
-        if (!std::isfinite(sum))
+        if (!(std::fabs(sum) <= kInputCeiling))
             sum = 0.0f;  // one bad host sample must not poison every recursive state
         float left, right;
         processSample(sum, left, right, frames);

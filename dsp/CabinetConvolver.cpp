@@ -90,8 +90,10 @@ CabinetConvolver::CabinetConvolver(float /*sampleRate*/)
         sizes_[r] = n;
         plans_->forward[r] =
             fftwf_plan_r2r_1d(n, input_.get(), work_.get(), FFTW_R2HC, FFTW_ESTIMATE);
-        plans_->inverse[r] =
-            fftwf_plan_r2r_1d(n, work_.get(), result_.get(), FFTW_HC2R, FFTW_ESTIMATE);
+        // The spectrum is rebuilt for every block, so the inverse may overwrite it; asked
+        // to preserve it, FFTW allocates a scratch copy on every run from 256 points up.
+        plans_->inverse[r] = fftwf_plan_r2r_1d(n, work_.get(), result_.get(), FFTW_HC2R,
+                                               FFTW_ESTIMATE | FFTW_DESTROY_INPUT);
 
         // The response zero-padded to N, transformed once into its half-complex spectrum.
         const CabinetResponse& h = kCabinetResponses[r];

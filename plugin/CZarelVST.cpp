@@ -14,6 +14,9 @@ namespace {
 constexpr const char* kEffectName = "Korvalex";
 constexpr const char* kVendorName = "Zarelworks";
 constexpr float kMinimumSampleRate = 44100.0f;
+// The highest rate audio hardware runs at. Far above it the equaliser's pole pairs come so
+// close to z = 1 that float coefficients put them on or outside the unit circle.
+constexpr float kMaximumSampleRate = 768000.0f;
 
 // Index checks read the index as unsigned, so negative numbers are out of range too.
 bool isPanelParameter(VstInt32 index)
@@ -74,7 +77,7 @@ void CZarelVST::setSampleRate(float rate)
     // A host may report a rate that is not a number; keep the last good one then.
     if (!std::isfinite(rate))
         return;
-    sampleRate = std::max(rate, kMinimumSampleRate);
+    sampleRate = std::clamp(rate, kMinimumSampleRate, kMaximumSampleRate);
 }
 
 void CZarelVST::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames)
@@ -95,6 +98,8 @@ void CZarelVST::setParameter(VstInt32 index, float value)
     if (!std::isfinite(value))
         return;
     value = std::clamp(value, 0.0f, 1.0f);
+    if (value == 0.0f)
+        value = 0.0f;  // -0 as +0: blocks that divide by a time would get -infinity from it
 
     if (index == kEditorPage) {
         engine.setSetting(kEditorPage, value < 0.5f ? 0.0f : 1.0f);
