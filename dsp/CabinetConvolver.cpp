@@ -22,6 +22,11 @@ std::mutex& fftwPlannerMutex()
 // its memory back.
 int liveConvolvers = 0;
 
+// Scalar code only: SIMD codelets round differently from one processor and build to the
+// next, and the tone stack's low bass section magnifies such differences, so the same
+// program would sound measurably different on two machines.
+constexpr unsigned kPlanFlags = FFTW_ESTIMATE | FFTW_NO_SIMD;
+
 float* allocateZeroed(int count)
 {
     float* p = fftwf_alloc_real(static_cast<size_t>(count));
@@ -89,11 +94,11 @@ CabinetConvolver::CabinetConvolver(float /*sampleRate*/)
         const int n = fftSizeFor(r);
         sizes_[r] = n;
         plans_->forward[r] =
-            fftwf_plan_r2r_1d(n, input_.get(), work_.get(), FFTW_R2HC, FFTW_ESTIMATE);
+            fftwf_plan_r2r_1d(n, input_.get(), work_.get(), FFTW_R2HC, kPlanFlags);
         // The spectrum is rebuilt for every block, so the inverse may overwrite it; asked
         // to preserve it, FFTW allocates a scratch copy on every run from 256 points up.
         plans_->inverse[r] = fftwf_plan_r2r_1d(n, work_.get(), result_.get(), FFTW_HC2R,
-                                               FFTW_ESTIMATE | FFTW_DESTROY_INPUT);
+                                               kPlanFlags | FFTW_DESTROY_INPUT);
 
         // The response zero-padded to N, transformed once into its half-complex spectrum.
         const CabinetResponse& h = kCabinetResponses[r];
@@ -101,7 +106,7 @@ CabinetConvolver::CabinetConvolver(float /*sampleRate*/)
         std::copy(h.taps, h.taps + h.length, scratch.begin());
         spectra_[r].assign(static_cast<size_t>(n), 0.0f);
         fftwf_plan once =
-            fftwf_plan_r2r_1d(n, scratch.data(), spectra_[r].data(), FFTW_R2HC, FFTW_ESTIMATE);
+            fftwf_plan_r2r_1d(n, scratch.data(), spectra_[r].data(), FFTW_R2HC, kPlanFlags);
         fftwf_execute(once);
         fftwf_destroy_plan(once);
     }

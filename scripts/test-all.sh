@@ -1,7 +1,8 @@
 #!/bin/bash
 # Builds everything and runs every test suite: a release build with warnings as errors,
 # then the suites again under AddressSanitizer with UndefinedBehaviorSanitizer, and under
-# ThreadSanitizer; last, the release plug-in in a third-party host (Ardour).
+# ThreadSanitizer; then the release plug-in in a third-party host (Ardour); last, the
+# Windows plug-ins, cross-built and run under Wine against the release build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -21,3 +22,6 @@ scripts/build.sh build-tsan -DKORVALEX_SANITIZE=thread -DKORVALEX_BUILD_BENCH=OF
 echo "== third-party host: Ardour renders through the release build's plug-in =="
 bash scripts/install-host-deps.sh
 bash tests/hosts/run-ardour.sh build
+
+echo "== Windows plug-ins: cross build, checks under Wine, comparison with the release build =="
+bash scripts/test-windows.sh --native build
