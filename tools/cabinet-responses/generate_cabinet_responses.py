@@ -126,8 +126,8 @@ def min_phase(mag, nfft=8192):
     fold[nfft // 2] = c[nfft // 2]
     for n in range(1, nfft // 2):
         fold[n] = 2 * c[n]
-    spec = [cmath.exp(v) for v in fft(fold)]
-    return [v.real for v in fft(spec, inverse=True)]
+    spectrum = [cmath.exp(v) for v in fft(fold)]
+    return [v.real for v in fft(spectrum, inverse=True)]
 
 
 def response(h, f):
@@ -229,9 +229,9 @@ def unit(length, index):
     return [1.0 if i == index else 0.0 for i in range(length)]
 
 
-def fixed_value_constraints(length, spec):
-    cons = [(unit(length, spec["peak_at"]), spec["peak"]), ([1.0] * length, spec["sum"])]
-    cons += [(unit(length, i), v) for i, v in enumerate(spec["first"])]
+def fixed_value_constraints(length, table_entry):
+    cons = [(unit(length, table_entry["peak_at"]), table_entry["peak"]), ([1.0] * length, table_entry["sum"])]
+    cons += [(unit(length, i), v) for i, v in enumerate(table_entry["first"])]
     return cons
 
 
@@ -256,29 +256,29 @@ def linear_phase_fit(length, amplitude, grid=4096):
     """Least-squares linear-phase FIR: the centred inverse transform of a zero-phase curve."""
     centre = (length - 1) // 2
     n = 2 * grid
-    spec = []
+    spectrum = []
     for k in range(n):
         kk = k if k <= grid else n - k
         f = kk * FS / n
         v = amplitude(f) * cmath.exp(-2j * math.pi * f * centre / FS)
-        spec.append(v if k <= grid else v.conjugate())
-    return [v.real for v in fft(spec, inverse=True)[:length]]
+        spectrum.append(v if k <= grid else v.conjugate())
+    return [v.real for v in fft(spectrum, inverse=True)[:length]]
 
 
-def symmetric_voicing(spec, amplitude):
-    length = spec["length"]
+def symmetric_voicing(table_entry, amplitude):
+    length = table_entry["length"]
     base = linear_phase_fit(length, amplitude)
-    cons = fixed_value_constraints(length, spec)
+    cons = fixed_value_constraints(length, table_entry)
     # Mirror the edge taps so that the result stays linear-phase.
-    cons += [(unit(length, length - 1 - i), v) for i, v in enumerate(spec["first"])]
+    cons += [(unit(length, length - 1 - i), v) for i, v in enumerate(table_entry["first"])]
     return constrained_adjust(base, weight_flat, cons)
 
 
-def kernel_shelf_voicing(spec, presence_hz, presence_db, presence_q, lowpass_hz,
+def kernel_shelf_voicing(table_entry, presence_hz, presence_db, presence_q, lowpass_hz,
                          delay, shelf_hz, shelf_gain):
     """Zero-phase presence kernel (peaking section times third-order low-pass) delayed by
     `delay` taps, in cascade with a minimum-phase low shelf."""
-    length = spec["length"]
+    length = table_entry["length"]
     half = 512
     n = 2 * half
     shelf = fft(min_phase(lambda f: low_shelf(f, shelf_hz, shelf_gain), 4096)[:n])
@@ -291,9 +291,9 @@ def kernel_shelf_voicing(spec, presence_hz, presence_db, presence_q, lowpass_hz,
              * cmath.exp(-2j * math.pi * f * delay / FS) * shelf[kk])
         bins.append(v if k <= half else v.conjugate())
     base = [v.real for v in fft(bins, inverse=True)[:length]]
-    scale = spec["peak"] / base[spec["peak_at"]]
+    scale = table_entry["peak"] / base[table_entry["peak_at"]]
     base = [x * scale for x in base]
-    return constrained_adjust(base, weight_voicing, fixed_value_constraints(length, spec))
+    return constrained_adjust(base, weight_voicing, fixed_value_constraints(length, table_entry))
 
 
 # ---------------------------------------------------------------- bank B
@@ -320,11 +320,11 @@ def resonance_ring(length, start, freq, decay_s, phase):
     return out
 
 
-def close_miked_cabinet(spec, speaker, reflections, ring, fade):
-    length = spec["length"]
+def close_miked_cabinet(table_entry, speaker, reflections, ring, fade):
+    length = table_entry["length"]
     arrival = min_phase(speaker)[:length]
     lobe = max(range(20), key=lambda n: abs(arrival[n]))
-    delay = spec["peak_at"] - lobe
+    delay = table_entry["peak_at"] - lobe
     direct = [0.0] * length
     for n in range(length - delay):
         direct[n + delay] += arrival[n]
@@ -337,21 +337,21 @@ def close_miked_cabinet(spec, speaker, reflections, ring, fade):
     window = raised_cosine_fade(length, fade)
     direct = [x * w for x, w in zip(direct, window)]
     ring_taps = [x * w for x, w in zip(ring_taps, window)]
-    p = spec["peak_at"]
+    p = table_entry["peak_at"]
     scale, ring_gain = solve_small([[direct[p], ring_taps[p]], [sum(direct), sum(ring_taps)]],
-                                   [spec["peak"], spec["sum"]])
+                                   [table_entry["peak"], table_entry["sum"]])
     base = [scale * x + ring_gain * r for x, r in zip(direct, ring_taps)]
-    return constrained_adjust(base, weight_cabinet, fixed_value_constraints(length, spec))
+    return constrained_adjust(base, weight_cabinet, fixed_value_constraints(length, table_entry))
 
 
-def two_microphone_cabinet(spec, close_speaker, far_speaker, reflections, ring):
-    length = spec["length"]
-    p = spec["peak_at"]
+def two_microphone_cabinet(table_entry, close_speaker, far_speaker, reflections, ring):
+    length = table_entry["length"]
+    p = table_entry["peak_at"]
     close = min_phase(close_speaker)[:length]
     far = min_phase(far_speaker)[:length]
     lobe = max(range(20), key=lambda n: abs(far[n]))
     # Close microphone from tap 0, scaled to its onset (least squares on the first taps).
-    first = spec["first"]
+    first = table_entry["first"]
     c = sum(a * b for a, b in zip(close, first)) / sum(a * a for a in close[:len(first)])
     mix = [c * x for x in close]
     echo = close
@@ -367,9 +367,9 @@ def two_microphone_cabinet(spec, close_speaker, far_speaker, reflections, ring):
             room[n] = far[k]
     ring_taps = resonance_ring(length, 0, *ring)
     room_gain, ring_gain = solve_small([[room[p], ring_taps[p]], [sum(room), sum(ring_taps)]],
-                                       [spec["peak"] - mix[p], spec["sum"] - sum(mix)])
+                                       [table_entry["peak"] - mix[p], table_entry["sum"] - sum(mix)])
     base = [x + room_gain * y + ring_gain * r for x, y, r in zip(mix, room, ring_taps)]
-    return constrained_adjust(base, weight_voicing, fixed_value_constraints(length, spec))
+    return constrained_adjust(base, weight_voicing, fixed_value_constraints(length, table_entry))
 
 
 # ---------------------------------------------------------------- the twelve responses
