@@ -7,6 +7,9 @@ packages=(
   build-essential cmake pkg-config binutils
   libfftw3-dev libsndfile1-dev libsoxr-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  # The view toolkit's tests: reference pictures (libpng) and the glyph atlas generator's
+  # check (FreeType and the fonts it rasterises).
+  libpng-dev libfreetype-dev fonts-liberation2 fonts-dejavu-core
   # The Windows plug-ins: mingw-w64 cross compilers, dpkg-dev to fetch FFTW's source
   # package, and Wine (its 32-bit half is an i386 package) to run them.
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 dpkg-dev
