@@ -7,6 +7,8 @@ packages=(
   build-essential cmake pkg-config binutils
   libfftw3-dev libsndfile1-dev libsoxr-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  # The front panel's artwork generator (tools/artwork), which a test runs again.
+  python3 python3-numpy python3-pil fonts-liberation
   # The Windows plug-ins: mingw-w64 cross compilers, dpkg-dev to fetch FFTW's source
   # package, and Wine (its 32-bit half is an i386 package) to run them.
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 dpkg-dev
