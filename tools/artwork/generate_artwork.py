@@ -122,7 +122,8 @@ FONT_NARROW = os.path.join(FONT_DIR, 'LiberationSansNarrow-Bold.ttf')
 FONT_TEXT = os.path.join(FONT_DIR, 'LiberationSans-Regular.ttf')
 FONT_LOGO = os.path.join(FONT_DIR, 'LiberationSerif-BoldItalic.ttf')
 
-LABEL_SIZE = 9          # control names
+LABEL_SIZE = 9          # control names on the amp page
+KNOB_LABEL_SIZE = 8     # control names on the effects page
 WORD_SIZE = 8           # switch position words
 SMALL_WORD_SIZE = 7     # position words squeezed between controls
 TITLE_SIZE = 10         # section titles on the effects page
@@ -317,7 +318,6 @@ def shift(mask, dx, dy):
 
 def drop_shadow(image, mask, dx, dy, sigma, strength):
     """Darkens image under the blurred mask moved by (dx, dy) (fractions allowed)."""
-    xx, yy = np.arange(mask.shape[1]), np.arange(mask.shape[0])
     moved = mask
     if dx or dy:
         # Bilinear move by a fractional offset.
@@ -328,7 +328,6 @@ def drop_shadow(image, mask, dx, dy, sigma, strength):
         c = shift(mask, ix, iy + 1)
         d = shift(mask, ix + 1, iy + 1)
         moved = (a * (1 - fx) + b * fx) * (1 - fy) + (c * (1 - fx) + d * fx) * fy
-    del xx, yy
     shade = blur(moved, sigma) * strength
     image *= (1.0 - np.clip(shade, 0, 1))[..., None]
 
@@ -778,7 +777,7 @@ def jewel_lamp(width, height, lit):
     lens = stroke(xx, yy, cx, 5.5, cx, height - 5.5, 5.0)
     across = np.clip(np.abs(xx - cx) / 2.5, 0, 1)
     if lit:
-        tone = mix(LED_RED_ON, (255, 248, 228), np.clip(1.0 - across * 1.4, 0, 1) * 0.8)
+        tone = mix(LED_RED_ON, (255, 226, 196), np.clip(1.0 - across * 2.0, 0, 1) ** 1.5 * 0.7)
     else:
         tone = mix(LED_RED_OFF, np.asarray(LED_RED_OFF) * 0.45, across)
     paint(image, lens, tone)
@@ -899,7 +898,6 @@ def amp_page(input_lamp=None):
     window_frame(image, (mx, my, mx + 111, my + 16), MENU_PLATE, margin=1)
     image[my:my + 16, mx:mx + 111] = menu_plate()
     xx, yy = pixel_grid(PAGE_W, PAGE_H)
-    arrow = np.zeros((PAGE_H, PAGE_W))
     ax, ay = mx + 111 + 8, my + 8
     arrow = coverage(np.maximum(yy - (ay + 2.5), np.abs(xx - ax) - (ay + 2.5 - yy) * 0.75))
     arrow *= yy > ay - 2.5
@@ -921,7 +919,7 @@ def amp_page(input_lamp=None):
         led(image, lamp_x, lamp_y, 3.0, LED_RED_ON, LED_RED_OFF, input_lamp == level, bezel=1.2,
             halo=4.0)
         label(image, word, lamp_x + 8, lamp_y + 3.5, WORD_SIZE, CREAM_DIM, 'left', FONT_NARROW, 0.5)
-    jack_x, jack_y = ix + 118, sy + 37
+    jack_x, jack_y = ix + 106, sy + 37
     chrome_nut(image, jack_x, jack_y, 10.5)
     paint(image, disc(xx, yy, jack_x, jack_y, 3.4), (4, 4, 4))
     label(image, 'GUITAR', jack_x, jack_y + 24, WORD_SIZE, CREAM_DIM, 'center', FONT_NARROW, 0.5)
@@ -950,14 +948,14 @@ def fx_page():
 
     def knob_label(name, text):
         x, y = at(name)
-        label(image, text, x + 19.5, y + 47, WORD_SIZE + 0.5 if False else 8)
+        label(image, text, x + 19.5, y + 47, KNOB_LABEL_SIZE)
 
     def title(text, x, baseline):
         label(image, text, x, baseline, TITLE_SIZE, CREAM, 'left', FONT_LABEL, 1.5)
 
     def on_label(name, baseline):
         x, _ = at(name)
-        label(image, 'ON', x + 16, baseline, 8)
+        label(image, 'ON', x + 16, baseline, KNOB_LABEL_SIZE)
 
     def two_way(name, up_word, down_word):
         x, y = at(name)
@@ -985,7 +983,7 @@ def fx_page():
     lx, ly = at('space_lamp')
     window_frame(image, (lx, ly, lx + 10, ly + 25), WINDOW_BLACK, radius=2.0, margin=1)
     bx, by = at('space_on')
-    label(image, 'ON', bx + 14, by + 24, 8)
+    label(image, 'ON', bx + 14, by + 24, KNOB_LABEL_SIZE)
 
     # Page toggle back to the amp page.
     px, py = at('page')
@@ -1013,7 +1011,7 @@ def fx_page():
     mx, my = at('comp_meter')
     window_frame(image, (mx, my, mx + 4, my + 44), WINDOW_BLACK, radius=0.5, margin=2)
     image[my:my + 44, mx:mx + 4] = meter_column(True)
-    label(image, 'GR', mx + 2, my - 5, 8)
+    label(image, 'GR', mx + 2, my - 5, KNOB_LABEL_SIZE)
     title('NOISE GATE', 457, 226)
     on_label('gate_on', 283)
     two_way('gate_prepost', 'POST', 'PRE')
@@ -1167,11 +1165,10 @@ def image_index(rule, value, images):
     return int((images - 1) * value + 0.5)
 
 
-def compose(page, controls, bitmaps, overrides=None):
+def compose(page, controls, bitmaps):
     """The page with every control drawn over it as the editor draws it."""
     image = page.copy()
-    for name, (bid, x, y, rule, value) in controls.items():
-        value = (overrides or {}).get(name, value)
+    for bid, x, y, rule, value in controls.values():
         images = bitmaps[bid]
         if rule == 'meter':
             frame = images[0].copy()
@@ -1205,20 +1202,18 @@ def readout_texts(image):
 def contact_sheet(bitmaps, path):
     pad = 12
     amp = readout_texts(from_565(compose(bitmaps[10128][0], AMP_CONTROLS, bitmaps)))
-    fx = from_565(compose(bitmaps[10129][0], FX_CONTROLS, bitmaps,
-                          {'space_lamp': 1.0, 'space_display': 0.5, 'comp_meter': 0.6,
-                           'gate_lamp': 0.5, 'comp_on': 1.0, 'delay_on': 1.0,
-                           'space_on': 1.0, 'chorus_phaser': 1.0}))
+    fx = from_565(compose(bitmaps[10129][0], FX_CONTROLS, bitmaps))
     strips = []
     for bid in sorted(BITMAPS):
         w, h, n = BITMAPS[bid]
         if bid in (10005, 10128, 10129):
             continue
         images = bitmaps[bid]
+        if h > 300:                       # the tall spare trim lies on its side
+            images = [img.T for img in images]
         picks = sorted(set([0, (len(images) - 1) // 4, (len(images) - 1) // 2,
                             3 * (len(images) - 1) // 4, len(images) - 1]))
         strips.append((bid, [from_565(images[i]) for i in picks]))
-    row_h = max(max(f.shape[0] for f in fr) for _, fr in strips[:]) + 20
     sheet_w = PAGE_W + 2 * pad
     sheet = Image.new('RGB', (sheet_w, 2 * (PAGE_H + pad) + pad), (90, 90, 90))
     sheet.paste(Image.fromarray(amp), (pad, pad))
@@ -1227,7 +1222,7 @@ def contact_sheet(bitmaps, path):
     x, y = pad, 2 * (PAGE_H + pad) + pad
     tiles = []
     for bid, frames in strips:
-        width = sum(f.shape[1] + 4 for f in frames) + 8
+        width = max(sum(f.shape[1] + 4 for f in frames), 36) + 8
         tiles.append((bid, frames, width))
     rows, row, used = [], [], 0
     for tile in tiles:
@@ -1251,7 +1246,6 @@ def contact_sheet(bitmaps, path):
                 fx_ += f.shape[1] + 4
             x += width
         y += height
-    del row_h
     full.save(path)
 
 
@@ -1261,12 +1255,15 @@ def contact_sheet(bitmaps, path):
 def check(bitmaps, committed):
     with tempfile.TemporaryDirectory() as tmp:
         write_outputs(bitmaps, tmp)
-        differing = [name for name in output_names()
-                     if not os.path.exists(os.path.join(committed, name))
-                     or not filecmp.cmp(os.path.join(tmp, name), os.path.join(committed, name),
-                                        shallow=False)]
-    for name in differing:
-        print('differs from the generator\'s output: %s' % os.path.join(committed, name))
+        differing = []
+        for name in output_names():
+            path = os.path.join(committed, name)
+            if not os.path.exists(path):
+                differing.append('missing: ' + path)
+            elif not filecmp.cmp(os.path.join(tmp, name), path, shallow=False):
+                differing.append('differs from the generator\'s output: ' + path)
+    for line in differing:
+        print(line)
     return 1 if differing else 0
 
 
