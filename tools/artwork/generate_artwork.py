@@ -52,11 +52,16 @@ index line, the pointer and the knurl turn with the value; the light stays put. 
 of n points at 225 - 270 k / (n - 1) degrees (counter-clockwise from 3 o'clock), so the
 pointer travels 270 degrees clockwise from lower left to lower right.
 
-Switches and lamps. Toggles are chrome bat-handle levers on a chrome nut (lever up for
-value 1, except the input switch, whose upper position is value 0 so that a click on its
-upper half selects the position shown there); section switches are chrome push buttons
-with a red LED jewel above them (lit and pressed when on); lamps are glass jewels in
-chrome bezels; the compressor meter and the space width display are amber LED rows.
+Switches and lamps. Toggles are chrome bat-handle levers in a hexagon nut on a washer
+(lever up for value 1, except the input switch, whose upper position is value 0 so that
+a click on its upper half selects the position shown there); their position words are
+printed beside them (amp page, left) or above and below (effects page). Section switches
+are chrome footswitches, a hexagon nut round a domed plunger, with a red LED jewel above
+them (lit, the plunger sunk, when on); lamps are glass jewels in chrome bezels; the gate
+lamp is three LEDs (red shut, amber half open, green open); the compressor meter and the
+space width display are amber LED rows. Every film-strip image fades into the page's
+flat colour over its two outer pixel rings (settle_edges), so shadows never reach the
+seam.
 
 Change the look in one place: the palette, fonts and key dimensions are the named
 constants below; the control positions are those of the editor's layout tables.
