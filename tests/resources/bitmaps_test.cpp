@@ -18,7 +18,7 @@ namespace {
 
 const std::string resourceDir = KORVALEX_RESOURCES_DIR;
 
-struct BitmapSpec {
+struct BitmapEntry {
     int id;
     int width;
     int height;
@@ -26,7 +26,7 @@ struct BitmapSpec {
 };
 
 // Identifier, size and image count of every bitmap the editor loads (10134 is unused).
-const BitmapSpec bitmapTable[] = {
+const BitmapEntry bitmapTable[] = {
     {10005, 899, 421, 1}, {10100, 4, 44, 1},     {10101, 4, 44, 1},      {10128, 899, 421, 1},
     {10129, 899, 421, 1}, {10130, 26, 78, 2},    {10131, 39, 2067, 53},  {10132, 67, 6767, 101},
     {10133, 32, 62, 2},   {10134, 17, 366, 1},   {10135, 130, 70, 7},    {10136, 24, 40, 2},
@@ -89,8 +89,8 @@ Bitmap load(int id)
 TEST(ResourceFiles, EveryIdentifierHasItsBitmapAndThereIsNoOther)
 {
     std::set<std::string> expected, found;
-    for (const BitmapSpec& spec : bitmapTable)
-        expected.insert(std::to_string(spec.id) + ".bmp");
+    for (const BitmapEntry& entry : bitmapTable)
+        expected.insert(std::to_string(entry.id) + ".bmp");
     for (const auto& entry : std::filesystem::directory_iterator(resourceDir))
         if (entry.path().extension() == ".bmp")
             found.insert(entry.path().filename().string());
@@ -99,28 +99,28 @@ TEST(ResourceFiles, EveryIdentifierHasItsBitmapAndThereIsNoOther)
 
 TEST(ResourceFiles, HeadersDescribeUncompressedSixteenBitFiveSixFiveBottomUpBitmaps)
 {
-    for (const BitmapSpec& spec : bitmapTable) {
-        SCOPED_TRACE(spec.id);
-        const std::vector<uint8_t> file = readFile(bitmapPath(spec.id));
+    for (const BitmapEntry& entry : bitmapTable) {
+        SCOPED_TRACE(entry.id);
+        const std::vector<uint8_t> file = readFile(bitmapPath(entry.id));
         ASSERT_GE(file.size(), 66u);
-        const uint32_t stride = (uint32_t(spec.width) * 2 + 3) & ~3u;
+        const uint32_t stride = (uint32_t(entry.width) * 2 + 3) & ~3u;
         EXPECT_EQ(file[0], 'B');
         EXPECT_EQ(file[1], 'M');
         EXPECT_EQ(le32(file, 2), file.size());                // bfSize
         EXPECT_EQ(le32(file, 10), 66u);                       // pixels after the masks
         EXPECT_EQ(le32(file, 14), 40u);                       // BITMAPINFOHEADER
-        EXPECT_EQ(int32_t(le32(file, 18)), spec.width);
-        EXPECT_EQ(int32_t(le32(file, 22)), spec.height);      // positive: bottom-up rows
+        EXPECT_EQ(int32_t(le32(file, 18)), entry.width);
+        EXPECT_EQ(int32_t(le32(file, 22)), entry.height);      // positive: bottom-up rows
         EXPECT_EQ(le16(file, 26), 1u);                        // planes
         EXPECT_EQ(le16(file, 28), 16u);                       // bits per pixel
         EXPECT_EQ(le32(file, 30), 3u);                        // BI_BITFIELDS
-        EXPECT_EQ(le32(file, 34), stride * spec.height);      // biSizeImage
+        EXPECT_EQ(le32(file, 34), stride * entry.height);      // biSizeImage
         EXPECT_EQ(le32(file, 46), 0u);                        // no palette
         EXPECT_EQ(le32(file, 54), 0xF800u);
         EXPECT_EQ(le32(file, 58), 0x07E0u);
         EXPECT_EQ(le32(file, 62), 0x001Fu);
-        EXPECT_EQ(file.size(), 66u + stride * spec.height);
-        EXPECT_EQ(spec.height % spec.images, 0);
+        EXPECT_EQ(file.size(), 66u + stride * entry.height);
+        EXPECT_EQ(entry.height % entry.images, 0);
     }
 }
 
@@ -145,8 +145,8 @@ std::vector<int> listedIdentifiers(const std::string& file, const std::regex& li
 TEST(ResourceLists, ResourceScriptAndEmbeddedListNameExactlyTheEighteenBitmaps)
 {
     std::vector<int> expected;
-    for (const BitmapSpec& spec : bitmapTable)
-        expected.push_back(spec.id);
+    for (const BitmapEntry& entry : bitmapTable)
+        expected.push_back(entry.id);
     const std::vector<int> script
         = listedIdentifiers("korvalex.rc", std::regex(R"re((\d+) BITMAP "(\d+)\.bmp")re"));
     EXPECT_EQ(std::set<int>(script.begin(), script.end()), std::set<int>(expected.begin(), expected.end()));
@@ -157,16 +157,16 @@ TEST(ResourceLists, ResourceScriptAndEmbeddedListNameExactlyTheEighteenBitmaps)
 
 TEST(FilmStrips, EveryImageDiffersFromEveryOtherAndFromItsNeighbours)
 {
-    for (const BitmapSpec& spec : bitmapTable) {
-        if (spec.images < 2)
+    for (const BitmapEntry& entry : bitmapTable) {
+        if (entry.images < 2)
             continue;
-        SCOPED_TRACE(spec.id);
-        const Bitmap bitmap = load(spec.id);
-        ASSERT_EQ(bitmap.height, spec.height);
+        SCOPED_TRACE(entry.id);
+        const Bitmap bitmap = load(entry.id);
+        ASSERT_EQ(bitmap.height, entry.height);
         std::set<std::vector<uint16_t>> distinct;
-        for (int k = 0; k < spec.images; ++k)
-            distinct.insert(bitmap.image(k, spec.images));
-        EXPECT_EQ(int(distinct.size()), spec.images) << "a duplicated image";
+        for (int k = 0; k < entry.images; ++k)
+            distinct.insert(bitmap.image(k, entry.images));
+        EXPECT_EQ(int(distinct.size()), entry.images) << "a duplicated image";
     }
 }
 
@@ -195,16 +195,16 @@ double pointerAngle(const Bitmap& strip, int index, int count)
 
 TEST(KnobStrips, PointerTurnsClockwiseThroughTwoHundredSeventyDegreesFromLowerLeft)
 {
-    for (const BitmapSpec& spec : bitmapTable) {
-        if (spec.id != 10131 && spec.id != 10132)
+    for (const BitmapEntry& entry : bitmapTable) {
+        if (entry.id != 10131 && entry.id != 10132)
             continue;
-        SCOPED_TRACE(spec.id);
-        const Bitmap strip = load(spec.id);
-        ASSERT_EQ(strip.height, spec.height);
+        SCOPED_TRACE(entry.id);
+        const Bitmap strip = load(entry.id);
+        ASSERT_EQ(strip.height, entry.height);
         double previous = INFINITY;
-        for (int k = 0; k < spec.images; ++k) {
-            const double angle = pointerAngle(strip, k, spec.images);
-            const double nominal = 225.0 - 270.0 * k / (spec.images - 1);
+        for (int k = 0; k < entry.images; ++k) {
+            const double angle = pointerAngle(strip, k, entry.images);
+            const double nominal = 225.0 - 270.0 * k / (entry.images - 1);
             EXPECT_NEAR(angle, nominal, 4.0) << "image " << k;
             EXPECT_LT(angle, previous) << "image " << k << " turns back";
             previous = angle;
@@ -239,9 +239,9 @@ const Placement effectsPageControls[] = {
 
 int imageCount(int id)
 {
-    for (const BitmapSpec& spec : bitmapTable)
-        if (spec.id == id)
-            return spec.images;
+    for (const BitmapEntry& entry : bitmapTable)
+        if (entry.id == id)
+            return entry.images;
     return 0;
 }
 

@@ -545,28 +545,28 @@ def knob_angle(k, n):
     return KNOB_START_DEG + KNOB_RANGE_DEG * k / (n - 1)
 
 
-def knob_scale(image, spec):
+def knob_scale(image, knob):
     """Eleven ticks on the plate round the knob; the ends and the middle are longer."""
-    size = spec['size']
+    size = knob['size']
     c = size / 2.0
     xx, yy = pixel_grid(size, size)
     marks = np.zeros((size, size))
     for i in range(11):
         a = np.radians(knob_angle(i, 11))
-        inner = spec['major_in'] if i in (0, 5, 10) else spec['scale_in']
+        inner = knob['major_in'] if i in (0, 5, 10) else knob['scale_in']
         ux, uy = np.cos(a), -np.sin(a)
         marks = np.maximum(marks, stroke(xx, yy, c + ux * inner, c + uy * inner,
-                                         c + ux * spec['scale_out'], c + uy * spec['scale_out'],
-                                         spec['tick_width']))
+                                         c + ux * knob['scale_out'], c + uy * knob['scale_out'],
+                                         knob['tick_width']))
     paint(image, marks, SCALE_MARK)
 
 
-def knob_frame(spec, angle_deg, seed=7):
+def knob_frame(knob, angle_deg, seed=7):
     """One image of a knob film strip: scale, shadow, skirt, cap and pointer."""
-    size = spec['size']
+    size = knob['size']
     c = size / 2.0
     image = blank(size, size, PANEL_FACE)
-    knob_scale(image, spec)
+    knob_scale(image, knob)
     xx, yy = pixel_grid(size, size)
     dx, dy = xx - c, yy - c
     r = np.hypot(dx, dy)
@@ -574,8 +574,8 @@ def knob_frame(spec, angle_deg, seed=7):
     a = np.radians(angle_deg)
     light = np.radians(135.0)                        # the light comes from the upper left
 
-    skirt = disc(xx, yy, c, c, spec['skirt'])
-    sx, sy, sigma = spec['shadow']
+    skirt = disc(xx, yy, c, c, knob['skirt'])
+    sx, sy, sigma = knob['shadow']
     drop_shadow(image, skirt, sx, sy, sigma, 0.75)
 
     # Spun aluminium skirt: conical sheen fixed to the light, fine concentric rings.
@@ -583,46 +583,46 @@ def knob_frame(spec, angle_deg, seed=7):
     ring_tone = np.interp(r * 4.0, np.arange(64), rings) * 7.0
     sheen = 0.5 + 0.5 * np.cos(2.0 * (phi - light))
     tone = np.asarray(ALUMINIUM) * (0.62 + 0.38 * sheen)[..., None] + ring_tone[..., None]
-    slope = np.clip((r - spec['cap']) / (spec['skirt'] - spec['cap']), 0, 1)
+    slope = np.clip((r - knob['cap']) / (knob['skirt'] - knob['cap']), 0, 1)
     tone *= (1.0 - 0.18 * slope)[..., None]
     paint(image, skirt, tone)
     facing = np.cos(phi - light)                     # +1 on the lit side
-    lip = np.clip(skirt - disc(xx, yy, c, c, spec['skirt'] - 1.6), 0, 1)
+    lip = np.clip(skirt - disc(xx, yy, c, c, knob['skirt'] - 1.6), 0, 1)
     paint(image, lip, (250, 250, 246), 0.75 * np.clip(facing, 0, 1))
     paint(image, lip, (36, 36, 36), 0.7 * np.clip(-facing, 0, 1))
-    rim = np.clip(skirt - disc(xx, yy, c, c, spec['skirt'] - 0.7), 0, 1)
+    rim = np.clip(skirt - disc(xx, yy, c, c, knob['skirt'] - 0.7), 0, 1)
     paint(image, rim, (30, 30, 30), 0.5)
 
     # Index line engraved on the skirt.
     ux, uy = np.cos(a), -np.sin(a)
-    index = stroke(xx, yy, c + ux * spec['index_in'], c + uy * spec['index_in'],
-                   c + ux * (spec['skirt'] - 1.2), c + uy * (spec['skirt'] - 1.2),
-                   spec['pointer_width'] * 0.8)
+    index = stroke(xx, yy, c + ux * knob['index_in'], c + uy * knob['index_in'],
+                   c + ux * (knob['skirt'] - 1.2), c + uy * (knob['skirt'] - 1.2),
+                   knob['pointer_width'] * 0.8)
     paint(image, index, (14, 14, 14), 0.9)
 
     # Black cap: a soft shadow on the skirt, a knurled edge and a domed top.
-    cap = disc(xx, yy, c, c, spec['cap'])
+    cap = disc(xx, yy, c, c, knob['cap'])
     drop_shadow(image, cap, sx * 0.6, sy * 0.6, sigma * 0.7, 0.55)
-    knurl_zone = np.clip((r - (spec['cap'] - spec['knurl'])) / spec['knurl'], 0, 1)
-    ridges = 0.5 + 0.5 * np.cos(spec['ridges'] * (phi - a))
+    knurl_zone = np.clip((r - (knob['cap'] - knob['knurl'])) / knob['knurl'], 0, 1)
+    ridges = 0.5 + 0.5 * np.cos(knob['ridges'] * (phi - a))
     cap_tone = np.asarray(KNOB_CAP) + (10.0 + 22.0 * np.clip(facing, 0, 1))[..., None] \
         * (knurl_zone * ridges)[..., None]
-    dome = np.exp(-((dx + spec['cap'] * 0.35) ** 2 + (dy + spec['cap'] * 0.4) ** 2)
-                  / (2 * (spec['cap'] * 0.45) ** 2))
+    dome = np.exp(-((dx + knob['cap'] * 0.35) ** 2 + (dy + knob['cap'] * 0.4) ** 2)
+                  / (2 * (knob['cap'] * 0.45) ** 2))
     cap_tone = cap_tone + (dome * 30.0 * (1 - knurl_zone))[..., None]
     paint(image, cap, cap_tone)
-    edge = np.clip(cap - disc(xx, yy, c, c, spec['cap'] - 0.9), 0, 1)
+    edge = np.clip(cap - disc(xx, yy, c, c, knob['cap'] - 0.9), 0, 1)
     paint(image, edge, (150, 150, 146), 0.8 * np.clip(facing, 0, 1))
 
-    pointer = stroke(xx, yy, c + ux * spec['pointer_in'], c + uy * spec['pointer_in'],
-                     c + ux * spec['pointer_out'], c + uy * spec['pointer_out'],
-                     spec['pointer_width'])
+    pointer = stroke(xx, yy, c + ux * knob['pointer_in'], c + uy * knob['pointer_in'],
+                     c + ux * knob['pointer_out'], c + uy * knob['pointer_out'],
+                     knob['pointer_width'])
     paint(image, pointer, POINTER)
     return settle_edges(image, PANEL_FACE)
 
 
-def knob_strip(spec, images):
-    return [knob_frame(spec, knob_angle(k, images)) for k in range(images)]
+def knob_strip(knob, images):
+    return [knob_frame(knob, knob_angle(k, images)) for k in range(images)]
 
 
 # --------------------------------------------------------------------------------------
