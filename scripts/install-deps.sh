@@ -10,6 +10,8 @@ packages=(
   # The view toolkit's tests: reference pictures (libpng) and the glyph atlas generator's
   # check (FreeType and the fonts it rasterises).
   libpng-dev libfreetype-dev fonts-liberation2 fonts-dejavu-core
+  # The front panel's artwork generator (tools/artwork), which a test runs again.
+  python3 python3-numpy python3-pil fonts-liberation
   # The Windows plug-ins: mingw-w64 cross compilers, dpkg-dev to fetch FFTW's source
   # package, and Wine (its 32-bit half is an i386 package) to run them.
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 dpkg-dev

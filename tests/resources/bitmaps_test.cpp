@@ -1,0 +1,292 @@
+// The committed front-panel bitmaps, read as the plug-in's resources: their file format,
+// sizes and image counts, the two lists that name them, film strips whose images change
+// in order, and pages that meet every control without a seam.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string resourceDir = KORVALEX_RESOURCES_DIR;
+
+struct BitmapEntry {
+    int id;
+    int width;
+    int height;
+    int images;
+};
+
+// Identifier, size and image count of every bitmap the editor loads (10134 is unused).
+const BitmapEntry bitmapTable[] = {
+    {10005, 899, 421, 1}, {10100, 4, 44, 1},     {10101, 4, 44, 1},      {10128, 899, 421, 1},
+    {10129, 899, 421, 1}, {10130, 26, 78, 2},    {10131, 39, 2067, 53},  {10132, 67, 6767, 101},
+    {10133, 32, 62, 2},   {10134, 17, 366, 1},   {10135, 130, 70, 7},    {10136, 24, 40, 2},
+    {10137, 10, 90, 3},   {10138, 111, 16, 1},   {10139, 32, 148, 2},    {10140, 152, 190, 2},
+    {10141, 28, 28, 2},   {10142, 10, 50, 2},
+};
+
+std::vector<uint8_t> readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+uint32_t le16(const std::vector<uint8_t>& b, size_t at) { return b[at] | b[at + 1] << 8; }
+uint32_t le32(const std::vector<uint8_t>& b, size_t at) { return le16(b, at) | le16(b, at + 2) << 16; }
+
+std::string bitmapPath(int id) { return resourceDir + "/" + std::to_string(id) + ".bmp"; }
+
+// A decoded bitmap, top row first, pixels as 16-bit 5-6-5 values.
+struct Bitmap {
+    int width = 0;
+    int height = 0;
+    std::vector<uint16_t> pixels;
+
+    uint16_t at(int x, int y) const { return pixels[size_t(y) * width + x]; }
+    double luminance(int x, int y) const
+    {
+        const uint16_t p = at(x, y);
+        return 0.299 * ((p >> 11) & 31) * 255 / 31 + 0.587 * ((p >> 5) & 63) * 255 / 63
+            + 0.114 * (p & 31) * 255 / 31;
+    }
+    std::vector<uint16_t> image(int index, int count) const
+    {
+        const int h = height / count;
+        return std::vector<uint16_t>(pixels.begin() + size_t(index) * h * width,
+                                     pixels.begin() + size_t(index + 1) * h * width);
+    }
+};
+
+// Assumes the header checks of the format test; rows are stored bottom-up.
+Bitmap load(int id)
+{
+    const std::vector<uint8_t> file = readFile(bitmapPath(id));
+    Bitmap bitmap;
+    if (file.size() < 66)
+        return bitmap;
+    bitmap.width = int(le32(file, 18));
+    bitmap.height = int(le32(file, 22));
+    const size_t stride = (size_t(bitmap.width) * 2 + 3) & ~size_t(3);
+    if (file.size() < 66 + stride * bitmap.height)
+        return Bitmap{};
+    bitmap.pixels.resize(size_t(bitmap.width) * bitmap.height);
+    for (int y = 0; y < bitmap.height; ++y)
+        for (int x = 0; x < bitmap.width; ++x)
+            bitmap.pixels[size_t(y) * bitmap.width + x]
+                = uint16_t(le16(file, 66 + stride * (bitmap.height - 1 - y) + 2 * x));
+    return bitmap;
+}
+
+TEST(ResourceFiles, EveryIdentifierHasItsBitmapAndThereIsNoOther)
+{
+    std::set<std::string> expected, found;
+    for (const BitmapEntry& entry : bitmapTable)
+        expected.insert(std::to_string(entry.id) + ".bmp");
+    for (const auto& entry : std::filesystem::directory_iterator(resourceDir))
+        if (entry.path().extension() == ".bmp")
+            found.insert(entry.path().filename().string());
+    EXPECT_EQ(found, expected);
+}
+
+TEST(ResourceFiles, HeadersDescribeUncompressedSixteenBitFiveSixFiveBottomUpBitmaps)
+{
+    for (const BitmapEntry& entry : bitmapTable) {
+        SCOPED_TRACE(entry.id);
+        const std::vector<uint8_t> file = readFile(bitmapPath(entry.id));
+        ASSERT_GE(file.size(), 66u);
+        const uint32_t stride = (uint32_t(entry.width) * 2 + 3) & ~3u;
+        EXPECT_EQ(file[0], 'B');
+        EXPECT_EQ(file[1], 'M');
+        EXPECT_EQ(le32(file, 2), file.size());                // bfSize
+        EXPECT_EQ(le32(file, 10), 66u);                       // pixels after the masks
+        EXPECT_EQ(le32(file, 14), 40u);                       // BITMAPINFOHEADER
+        EXPECT_EQ(int32_t(le32(file, 18)), entry.width);
+        EXPECT_EQ(int32_t(le32(file, 22)), entry.height);      // positive: bottom-up rows
+        EXPECT_EQ(le16(file, 26), 1u);                        // planes
+        EXPECT_EQ(le16(file, 28), 16u);                       // bits per pixel
+        EXPECT_EQ(le32(file, 30), 3u);                        // BI_BITFIELDS
+        EXPECT_EQ(le32(file, 34), stride * entry.height);      // biSizeImage
+        EXPECT_EQ(le32(file, 46), 0u);                        // no palette
+        EXPECT_EQ(le32(file, 54), 0xF800u);
+        EXPECT_EQ(le32(file, 58), 0x07E0u);
+        EXPECT_EQ(le32(file, 62), 0x001Fu);
+        EXPECT_EQ(file.size(), 66u + stride * entry.height);
+        EXPECT_EQ(entry.height % entry.images, 0);
+    }
+}
+
+std::vector<int> listedIdentifiers(const std::string& file, const std::regex& line)
+{
+    std::ifstream in(resourceDir + "/" + file);
+    std::vector<int> ids;
+    std::string text;
+    std::smatch match;
+    while (std::getline(in, text)) {
+        if (text.empty() || text.rfind("//", 0) == 0)
+            continue;
+        EXPECT_TRUE(std::regex_match(text, match, line)) << file << ": " << text;
+        if (!match.empty()) {
+            EXPECT_EQ(match[1].str(), match[2].str()) << "the file is named after its identifier";
+            ids.push_back(std::stoi(match[1].str()));
+        }
+    }
+    return ids;
+}
+
+TEST(ResourceLists, ResourceScriptAndEmbeddedListNameExactlyTheEighteenBitmaps)
+{
+    std::vector<int> expected;
+    for (const BitmapEntry& entry : bitmapTable)
+        expected.push_back(entry.id);
+    const std::vector<int> script
+        = listedIdentifiers("korvalex.rc", std::regex(R"re((\d+) BITMAP "(\d+)\.bmp")re"));
+    EXPECT_EQ(std::set<int>(script.begin(), script.end()), std::set<int>(expected.begin(), expected.end()));
+    EXPECT_EQ(script.size(), expected.size());
+    EXPECT_EQ(listedIdentifiers("BitmapList.inc", std::regex(R"re(KORVALEX_BITMAP\((\d+), "(\d+)\.bmp"\))re")),
+              expected);
+}
+
+TEST(FilmStrips, EveryImageDiffersFromEveryOtherAndFromItsNeighbours)
+{
+    for (const BitmapEntry& entry : bitmapTable) {
+        if (entry.images < 2)
+            continue;
+        SCOPED_TRACE(entry.id);
+        const Bitmap bitmap = load(entry.id);
+        ASSERT_EQ(bitmap.height, entry.height);
+        std::set<std::vector<uint16_t>> distinct;
+        for (int k = 0; k < entry.images; ++k)
+            distinct.insert(bitmap.image(k, entry.images));
+        EXPECT_EQ(int(distinct.size()), entry.images) << "a duplicated image";
+    }
+}
+
+// The direction of a knob image's pointer: the centroid of the brightest pixels on the
+// cap, in degrees counter-clockwise from 3 o'clock, in -90..270 (so the travel is unbroken).
+double pointerAngle(const Bitmap& strip, int index, int count)
+{
+    const int size = strip.width;
+    const int top = index * (strip.height / count);
+    const double centre = size / 2.0, capRadius = size * 0.22;
+    double sx = 0, sy = 0, n = 0;
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            const double dx = x + 0.5 - centre, dy = y + 0.5 - centre;
+            if (std::hypot(dx, dy) < capRadius && strip.luminance(x, top + y) > 170) {
+                sx += dx;
+                sy += dy;
+                n += 1;
+            }
+        }
+    if (n == 0)
+        return NAN;
+    double degrees = std::atan2(-sy, sx) * 180 / M_PI;
+    return degrees < -90 ? degrees + 360 : degrees;
+}
+
+TEST(KnobStrips, PointerTurnsClockwiseThroughTwoHundredSeventyDegreesFromLowerLeft)
+{
+    for (const BitmapEntry& entry : bitmapTable) {
+        if (entry.id != 10131 && entry.id != 10132)
+            continue;
+        SCOPED_TRACE(entry.id);
+        const Bitmap strip = load(entry.id);
+        ASSERT_EQ(strip.height, entry.height);
+        double previous = INFINITY;
+        for (int k = 0; k < entry.images; ++k) {
+            const double angle = pointerAngle(strip, k, entry.images);
+            const double nominal = 225.0 - 270.0 * k / (entry.images - 1);
+            EXPECT_NEAR(angle, nominal, 4.0) << "image " << k;
+            EXPECT_LT(angle, previous) << "image " << k << " turns back";
+            previous = angle;
+        }
+    }
+}
+
+struct Placement {
+    int id;
+    int left;
+    int top;
+};
+
+// Where the editor draws each control opaquely over a page (the meter is a window of LEDs
+// edge to edge and is left out).
+const Placement ampPageControls[] = {
+    {10138, 85, 322},  {10140, 747, 259}, {10139, 754, 262}, {10130, 87, 278},  {10130, 128, 278},
+    {10130, 169, 278}, {10132, 214, 264}, {10132, 288, 264}, {10132, 361, 264}, {10132, 435, 264},
+    {10132, 509, 264}, {10132, 582, 264}, {10132, 656, 264},
+};
+const Placement effectsPageControls[] = {
+    {10130, 767, 88},  {10141, 633, 91},  {10133, 98, 238},  {10133, 457, 238}, {10133, 98, 314},
+    {10133, 288, 314}, {10133, 539, 314}, {10133, 98, 162},  {10136, 135, 237}, {10136, 496, 237},
+    {10136, 323, 312}, {10136, 132, 312}, {10131, 163, 311}, {10131, 219, 311}, {10131, 361, 310},
+    {10131, 416, 310}, {10131, 471, 310}, {10131, 582, 310}, {10131, 636, 310}, {10131, 691, 310},
+    {10131, 746, 310}, {10131, 164, 236}, {10131, 219, 236}, {10131, 274, 236}, {10131, 329, 236},
+    {10131, 383, 236}, {10131, 525, 236}, {10131, 580, 236}, {10131, 635, 236}, {10131, 690, 236},
+    {10131, 745, 236}, {10131, 541, 86},  {10131, 153, 161}, {10131, 213, 161}, {10131, 273, 161},
+    {10131, 344, 161}, {10131, 404, 161}, {10131, 464, 161}, {10131, 536, 161}, {10131, 596, 161},
+    {10131, 656, 161}, {10131, 726, 161}, {10137, 790, 236}, {10142, 594, 95},  {10135, 390, 95},
+};
+
+int imageCount(int id)
+{
+    for (const BitmapEntry& entry : bitmapTable)
+        if (entry.id == id)
+            return entry.images;
+    return 0;
+}
+
+// Every image's outermost ring of pixels equals the page under it, so that no value of
+// any control shows a seam where it meets the page.
+void expectSeamless(int pageId, const Placement* begin, const Placement* end)
+{
+    const Bitmap page = load(pageId);
+    ASSERT_EQ(page.width, 899);
+    for (const Placement* control = begin; control != end; ++control) {
+        const Bitmap strip = load(control->id);
+        ASSERT_GT(strip.width, 0);
+        const int count = imageCount(control->id), h = strip.height / count, w = strip.width;
+        int mismatches = 0;
+        for (int k = 0; k < count; ++k)
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    if (x != 0 && y != 0 && x != w - 1 && y != h - 1)
+                        continue;
+                    mismatches += strip.at(x, k * h + y) != page.at(control->left + x, control->top + y);
+                }
+        EXPECT_EQ(mismatches, 0) << "bitmap " << control->id << " at " << control->left << ","
+                                 << control->top << " on page " << pageId;
+    }
+}
+
+TEST(Pages, EveryControlMeetsItsPageWithoutASeamAtEveryValue)
+{
+    expectSeamless(10128, std::begin(ampPageControls), std::end(ampPageControls));
+    expectSeamless(10129, std::begin(effectsPageControls), std::end(effectsPageControls));
+}
+
+TEST(Pages, ReadoutWindowsAndMenuPlateAreLightEnoughForDarkText)
+{
+    const Bitmap amp = load(10128);
+    ASSERT_EQ(amp.width, 899);
+    for (int left : {234, 308, 381, 456, 530, 603, 677})
+        for (int y = 332; y < 341; ++y)
+            for (int x = left; x < left + 28; ++x)
+                ASSERT_GT(amp.luminance(x, y), 190.0) << "readout window at " << x << "," << y;
+    const Bitmap menu = load(10138);
+    ASSERT_EQ(menu.width, 111);
+    for (int y = 1; y < menu.height - 1; ++y)
+        for (int x = 1; x < menu.width - 1; ++x)
+            ASSERT_GT(menu.luminance(x, y), 190.0) << "menu plate at " << x << "," << y;
+}
+
+} // namespace
