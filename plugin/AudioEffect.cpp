@@ -258,3 +258,13 @@ bool AudioEffectX::updateDisplay()
 {
     return callHost(audioMasterUpdateDisplay) != 0;
 }
+
+VstInt32 AudioEffectX::canHostDo(char* text)
+{
+    return static_cast<VstInt32>(callHost(audioMasterCanDo, 0, 0, text));
+}
+
+bool AudioEffectX::sizeWindow(VstInt32 width, VstInt32 height)
+{
+    return callHost(audioMasterSizeWindow, width, height) != 0;
+}

@@ -101,4 +101,8 @@ public:
     virtual bool beginEdit(VstInt32 index);
     virtual bool endEdit(VstInt32 index);
     virtual bool updateDisplay();
+    // Whether the host can do something ("sizeWindow"...): 1 yes, -1 no, 0 unknown.
+    virtual VstInt32 canHostDo(char* text);
+    // Asks the host to resize the editor's window; true when it did.
+    virtual bool sizeWindow(VstInt32 width, VstInt32 height);
 };

@@ -69,6 +69,11 @@ public:
 // null when it cannot be created.
 std::unique_ptr<PlatformWindow> createWindow(void* parent, int32_t width, int32_t height, WindowEvents& events);
 
+// Per-thread services an editor needs on the thread that creates it (OLE on Windows);
+// true when they were set up here and must be released with uninitializeThread.
+bool initializeThread();
+void uninitializeThread();
+
 // Milliseconds of a monotonic clock, wrapping at 32 bits; and a pause of the calling thread.
 uint32_t ticks();
 void sleep(uint32_t milliseconds);

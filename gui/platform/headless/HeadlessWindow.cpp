@@ -144,6 +144,9 @@ std::unique_ptr<PlatformWindow> createWindow(void* parent, int32_t width, int32_
     return std::make_unique<headless::HeadlessWindow>(parent, width, height, events);
 }
 
+bool initializeThread() { return false; }
+void uninitializeThread() {}
+
 uint32_t ticks() { return headless::clock.load(); }
 
 void sleep(uint32_t milliseconds)
