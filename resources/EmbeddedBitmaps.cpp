@@ -1,23 +1,33 @@
-// The front panel's bitmaps compiled into the binary, for builds without a resource
-// compiler (ELF): each .bmp file of BitmapList.inc is included byte for byte by the
-// assembler between two hidden symbols, and looked up by identifier.
+// The front panel's bitmaps compiled into the binary: each .bmp file of BitmapList.inc is
+// included byte for byte by the assembler between two symbols, and looked up by
+// identifier. ELF builds of the plug-in use this table; the Windows DLL has the same files
+// as bitmap resources (korvalex.rc), and Windows test programs use this table too.
 
 #include <cstddef>
 #include <cstdint>
 
 #include "gui/Resources.h"
 
-#define KORVALEX_BITMAP(id, file)                                                        \
-    asm(".section .rodata\n\t.balign 4\n\t.globl korvalex_bitmap_" #id                    \
-        "\n\t.hidden korvalex_bitmap_" #id "\nkorvalex_bitmap_" #id ":\n\t.incbin \""     \
-        KORVALEX_RESOURCE_DIR "/" file "\"\n\t.globl korvalex_bitmap_" #id                \
-        "_end\n\t.hidden korvalex_bitmap_" #id "_end\nkorvalex_bitmap_" #id "_end:\n\t.previous\n");
+#if defined(_WIN32)
+#define KORVALEX_DATA_SECTION ".section .rdata,\"dr\"\n"
+#define KORVALEX_LOCAL_SYMBOL(name) ""
+#else
+#define KORVALEX_DATA_SECTION ".section .rodata\n"
+#define KORVALEX_LOCAL_SYMBOL(name) "\t.hidden " name "\n"
+#endif
+
+// The assembler names are given explicitly, so no platform's symbol prefix applies.
+#define KORVALEX_BITMAP(id, file)                                                             \
+    asm(KORVALEX_DATA_SECTION "\t.balign 4\n\t.globl korvalex_bitmap_" #id "\n"                \
+        KORVALEX_LOCAL_SYMBOL("korvalex_bitmap_" #id) "korvalex_bitmap_" #id ":\n\t.incbin \"" \
+        KORVALEX_RESOURCE_DIR "/" file "\"\n\t.globl korvalex_bitmap_end_" #id "\n"             \
+        KORVALEX_LOCAL_SYMBOL("korvalex_bitmap_end_" #id) "korvalex_bitmap_end_" #id ":\n\t.text\n");
 #include "resources/BitmapList.inc"
 #undef KORVALEX_BITMAP
 
-#define KORVALEX_BITMAP(id, file)                                                        \
-    extern "C" __attribute__((visibility("hidden"))) const unsigned char korvalex_bitmap_##id[]; \
-    extern "C" __attribute__((visibility("hidden"))) const unsigned char korvalex_bitmap_##id##_end[];
+#define KORVALEX_BITMAP(id, file)                                                           \
+    extern "C" const unsigned char korvalexBitmap##id[] asm("korvalex_bitmap_" #id);          \
+    extern "C" const unsigned char korvalexBitmapEnd##id[] asm("korvalex_bitmap_end_" #id);
 #include "resources/BitmapList.inc"
 #undef KORVALEX_BITMAP
 
@@ -30,7 +40,7 @@ struct EmbeddedBitmap {
 };
 
 const EmbeddedBitmap kBitmaps[] = {
-#define KORVALEX_BITMAP(id, file) {id, korvalex_bitmap_##id, korvalex_bitmap_##id##_end},
+#define KORVALEX_BITMAP(id, file) {id, korvalexBitmap##id, korvalexBitmapEnd##id},
 #include "resources/BitmapList.inc"
 #undef KORVALEX_BITMAP
 };

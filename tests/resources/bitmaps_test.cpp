@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "gui/CBitmap.h"
+
 namespace {
 
 const std::string resourceDir = KORVALEX_RESOURCES_DIR;
@@ -287,6 +289,21 @@ TEST(Pages, ReadoutWindowsAndMenuPlateAreLightEnoughForDarkText)
     for (int y = 1; y < menu.height - 1; ++y)
         for (int x = 1; x < menu.width - 1; ++x)
             ASSERT_GT(menu.luminance(x, y), 190.0) << "menu plate at " << x << "," << y;
+}
+
+// The table compiled into the binaries hands every bitmap to the toolkit at its size.
+TEST(EmbeddedBitmaps, EveryBitmapLoadsThroughTheToolkit)
+{
+    for (const BitmapEntry& entry : bitmapTable) {
+        CBitmap* bitmap = new CBitmap(entry.id);
+        EXPECT_TRUE(bitmap->isLoaded()) << entry.id;
+        EXPECT_EQ(bitmap->getWidth(), entry.width) << entry.id;
+        EXPECT_EQ(bitmap->getHeight(), entry.height) << entry.id;
+        bitmap->release();
+    }
+    CBitmap* missing = new CBitmap(10006);
+    EXPECT_FALSE(missing->isLoaded());
+    missing->release();
 }
 
 } // namespace
