@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "dsp/AmpEngine.h"
@@ -137,8 +138,8 @@ struct Stereo {
     std::vector<float> left, right;
 };
 
-// A plucked-string-like test tone with a slow swell, loud enough to reach the drive's and
-// the limiter's curves.
+// Three partials under a decay and a slow swell, loud enough to reach the drive's and the
+// limiter's curves.
 std::vector<float> testSignal(int frames, float amplitude = 0.5f)
 {
     std::vector<float> x(static_cast<std::size_t>(frames));
@@ -213,7 +214,9 @@ public:
         imager.setWidth(s.spaceWidth);
     }
 
-    // The blocks the engine ran on the silence while its fades opened.
+    // The silence the engine ran while its fades opened. Every block it switched on ran on
+    // every one of those samples, so the model calls each block as often; on silence only
+    // the oscillators' phases carry over, and the call count sets them.
     void openFades()
     {
         for (int i = 0; i < kFadeBlocks * kBlock; ++i)
