@@ -35,15 +35,14 @@ Imager::Imager(int sampleRate)
 
 void Imager::setWidth(float value)
 {
+    // The width weighs the dry pair against the copies and scales what goes into the
+    // buffers; outside 0..1 (or NaN) it would scale the output without bound, so such a
+    // value is refused and the last good width stays.
+    if (!(value >= 0.0f && value <= 1.0f))
+        return;
     width = value;
     // Parabolic quarter-turn: mid ~ cos, side ~ sin of the angle u around the centre.
-    // Steps 0..205; the clamp only keeps out-of-range values (and NaN) defined.
-    float step = value * kWidthSteps;
-    if (!(step >= 0.0f))
-        step = 0.0f;
-    if (step > kWidthSteps)
-        step = kWidthSteps;
-    const long k = static_cast<long>(nearestTiesToEven(step));
+    const long k = static_cast<long>(nearestTiesToEven(value * kWidthSteps));  // 0..205
     const float u = static_cast<float>(k) / 256.0f - 0.5f;
     midGainTarget = (0.75f - u * u - u) * kGainNormal;
     sideGainTarget = (u + 0.75f - u * u) * kGainNormal;

@@ -13,7 +13,7 @@ public:
     explicit Imager(int sampleRate = 44100);
 
     // Width 0..1: sets the mid/side gain targets (a parabolic cosine/sine pair) and the
-    // gain of the delayed copies.
+    // gain of the delayed copies. Any other value (NaN included) is ignored.
     virtual void setWidth(float value);
 
     // One stereo sample. `blockLength` is the host block length: the mid/side gains glide

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <limits>
 #include <thread>
 #include <vector>
 
@@ -67,6 +68,38 @@ TEST(Imager, GainTargetsFollowTheParabola)
     EXPECT_EQ(imager.inputGain(), 1.0f);
     imager.setWidth(0.36f);
     EXPECT_FLOAT_EQ(imager.inputGain(), 1.7f * 0.36f);
+}
+
+TEST(Imager, RefusesWidthsOutsideZeroToOne)
+{
+    // A refused width leaves the gains, the buffers and the sound as the last good width made
+    // them: an imager that received the bad values sounds like one that never did.
+    Imager refusing(44100), reference(44100);
+    refusing.setWidth(0.6f);
+    reference.setWidth(0.6f);
+    const float midBefore = refusing.midTarget(), sideBefore = refusing.sideTarget();
+    const float gainBefore = refusing.inputGain();
+    const float infinity = std::numeric_limits<float>::infinity();
+    unsigned seed = 5;
+    for (float bad : {std::nanf(""), infinity, -infinity, -0.01f, 1.0001f, 2.0f, -1.0f, 1e30f}) {
+        refusing.setWidth(bad);
+        EXPECT_EQ(refusing.midTarget(), midBefore) << bad;
+        EXPECT_EQ(refusing.sideTarget(), sideBefore) << bad;
+        EXPECT_EQ(refusing.inputGain(), gainBefore) << bad;
+        for (int n = 0; n < 1000; ++n) {
+            const float l = noise(seed), r = noise(seed);
+            float l1 = 0.0f, r1 = 0.0f, l2 = 0.0f, r2 = 0.0f;
+            refusing.process(l, r, l1, r1, 64);
+            reference.process(l, r, l2, r2, 64);
+            ASSERT_EQ(l1, l2) << bad << " " << n;
+            ASSERT_EQ(r1, r2) << bad << " " << n;
+        }
+    }
+    // The ends of the range are widths like any other.
+    refusing.setWidth(1.0f);
+    EXPECT_NEAR(refusing.midTarget(), kMidAtFull, 1e-5f);
+    refusing.setWidth(0.0f);
+    EXPECT_FLOAT_EQ(refusing.midTarget(), 1.3333334f);
 }
 
 TEST(Imager, WidthStepRoundsHalfwayToEven)

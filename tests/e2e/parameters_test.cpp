@@ -1,7 +1,10 @@
 // Parameter names, labels, display texts and the host-facing rules of setting a value.
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "dsp/ParameterIndex.h"
 #include "tests/e2e/LoadedPlugin.h"
@@ -15,6 +18,13 @@ const char* const kNames[52] = {
     "Comp Threshold", "Comp Ratio", "Makeup Gain", "Gate Bypass", "PrePost Gate", "Gate Attack", "Gate Release",
     "Gate Threshold", "Gate Hold", "Gate Range", "Space Bypass", "Space Width", "PEQ Bypass", "Low Gain",
     "Low Freq", "Low Band", "Mid Gain", "Mid Freq", "Mid Band", "Hi Gain", "Hi Freq", "Hi Band", "EQ Gain"};
+
+// The first frame at which two outputs differ, or -1.
+long firstDifference(const std::vector<float>& a, const std::vector<float>& b)
+{
+    const auto mismatch = std::mismatch(a.begin(), a.end(), b.begin(), b.end());
+    return mismatch.first == a.end() && mismatch.second == b.end() ? -1 : mismatch.first - a.begin();
+}
 
 // Sets a value and reads back its display text.
 std::string shown(PluginHost& host, int index, float value)
@@ -101,18 +111,55 @@ TEST_F(LoadedPlugin, EditorPageStoresAThresholdedSetting)
     EXPECT_EQ(host->getParameter(kEditorPage), 0.0f);
 }
 
-TEST_F(LoadedPlugin, IndicesAbove52AreNotParameters)
+TEST(Parameters, IndicesOutsideTheSetChangeNothing)
 {
-    std::vector<float> before;
-    for (int i = 0; i < 53; ++i)
-        before.push_back(host->getParameter(i));
-    for (VstInt32 index : {53, 54, 55, 60, 1000, -1})
-        host->setParameter(index, 1.0f);
-    for (int i = 0; i < 53; ++i)
-        EXPECT_EQ(host->getParameter(i), before[i]) << i;
-    EXPECT_EQ(host->getParameter(53), 0.0f);
-    EXPECT_EQ(host->getParameter(60), 0.0f);
-    EXPECT_EQ(host->getParameter(-1), 0.0f);
+    // Two instances on the same program; one is sent every out-of-range index with the
+    // values 0, 0.5 and 1. After each call the two must agree in everything a host sees:
+    // the 53 values, every program name, the readings at 53 and above, and the sound.
+    auto probed = loadPlugin();
+    auto untouched = loadPlugin();
+    ASSERT_TRUE(probed && untouched);
+    constexpr int kProgram = 58;  // cabinet, drive, chorus, delay and tremolo all on
+    probed->setProgram(kProgram);
+    untouched->setProgram(kProgram);
+
+    constexpr std::size_t kFrames = 8192;
+    std::vector<float> in(kFrames), silence(kFrames, 0.0f);
+    for (std::size_t i = 0; i < kFrames; ++i)
+        in[i] = 0.4f * std::sin(0.02f * static_cast<float>(i)) * std::exp(-static_cast<float>(i % 4096) / 2000.0f);
+    std::vector<float> probedLeft(kFrames), probedRight(kFrames), left(kFrames), right(kFrames);
+
+    const VstInt32 outside[] = {53, 54, 55, 56, 60, 1000, std::numeric_limits<VstInt32>::max(), -1, -53,
+                                std::numeric_limits<VstInt32>::min()};
+    for (VstInt32 index : outside) {
+        for (float value : {0.0f, 0.5f, 1.0f}) {
+            SCOPED_TRACE(testing::Message() << "setParameter(" << index << ", " << value << ")");
+            probed->setParameter(index, value);
+            for (int i = 0; i < kNumParameters; ++i)
+                EXPECT_EQ(probed->getParameter(i), untouched->getParameter(i)) << "value " << i;
+            EXPECT_EQ(probed->programName(), untouched->programName());
+            for (int p = 0; p < kNumPrograms; ++p) {
+                std::string a, b;
+                EXPECT_TRUE(probed->programNameIndexed(p, a) && untouched->programNameIndexed(p, b));
+                EXPECT_EQ(a, b) << "program " << p;
+            }
+            EXPECT_EQ(probed->getParameter(53), 0.0f);
+            EXPECT_EQ(probed->getParameter(60), 0.0f);
+            EXPECT_EQ(probed->getParameter(-1), 0.0f);
+            // Long enough for a switch fade to move: 16 blocks.
+            probed->processStereo(in.data(), silence.data(), probedLeft.data(), probedRight.data(), kFrames, 512);
+            untouched->processStereo(in.data(), silence.data(), left.data(), right.data(), kFrames, 512);
+            EXPECT_EQ(firstDifference(probedLeft, left), -1) << "left output";
+            EXPECT_EQ(firstDifference(probedRight, right), -1) << "right output";
+            if (HasFailure())
+                return;  // every side effect of the first offending call is reported
+        }
+    }
+    EXPECT_EQ(probed->programName(), "Pandemonium");
+    float level = 0.0f;
+    for (float v : left)
+        level = std::max(level, std::fabs(v));
+    EXPECT_GT(level, 0.01f) << "the comparison needs sound to compare";
 }
 
 TEST_F(LoadedPlugin, MetersReadOneWhileTheirBlocksAreOff)

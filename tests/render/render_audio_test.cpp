@@ -180,6 +180,88 @@ TEST_F(RenderAudio, TailExtendsTheOutputSoEffectsRingOut)
     EXPECT_GT(rms(left, 4410 + 4410, left.size()), 1e-3);
 }
 
+TEST_F(RenderAudio, OutputRateCountsTheTailAndTheInput)
+{
+    // The output holds the input's duration and the tail, both counted at the output rate,
+    // whichever way the rate is converted.
+    write("in44.wav", monoAudio(44100, sine(44100, 220.0, 0.1, 0.3)));  // 4410 frames
+    write("in48.wav", monoAudio(48000, sine(48000, 220.0, 0.1, 0.3)));  // 4800 frames
+    render({"--rate", "48000", "--tail", "0.5", "in44.wav", "up.wav"});
+    render({"--rate", "96000", "--tail", "0.25", "--no-align", "in44.wav", "up96.wav"});
+    render({"--rate", "44100", "--tail", "0.5", "in48.wav", "down.wav"});
+    render({"--rate", "22050", "--tail", "0.2", "--float", "in48.wav", "down22.wav"});
+    EXPECT_EQ(read("up.wav").frames(), 4800u + 24000u);
+    EXPECT_EQ(read("up96.wav").frames(), 9600u + 24000u);
+    EXPECT_EQ(read("down.wav").frames(), 4410u + 22050u);
+    EXPECT_EQ(read("down22.wav").frames(), 2205u + 4410u);
+}
+
+TEST_F(RenderAudio, AlignmentHoldsAtAnotherOutputRate)
+{
+    // An impulse 10 ms into a 44100 Hz file, rendered to 44100 Hz and to 48000 Hz, with and
+    // without alignment: the response peaks at the same time at both rates, the lengths
+    // are exact, and only the unaligned render carries the cabinet's delay.
+    std::vector<float> x(4410, 0.0f);
+    x[441] = 0.5f;
+    write("impulse.wav", monoAudio(44100, x));
+    double peakSeconds[2][2] = {};  // [aligned?][48 kHz?]
+    for (bool align : {false, true}) {
+        for (int rate : {44100, 48000}) {
+            SCOPED_TRACE(testing::Message() << (align ? "aligned" : "unaligned") << " at " << rate);
+            const std::string output = std::string(align ? "a" : "d") + std::to_string(rate) + ".wav";
+            std::vector<std::string> args = {"--program", "0", "--tail", "0.05", "--float", "--rate",
+                                             std::to_string(rate)};
+            if (!align)
+                args.push_back("--no-align");
+            args.insert(args.end(), {"impulse.wav", output});
+            render(args);
+            const Audio out = read(output);
+            ASSERT_EQ(out.rate, rate);
+            ASSERT_EQ(out.frames(), static_cast<std::size_t>(rate / 10 + rate / 20));
+            peakSeconds[align][rate == 48000] = static_cast<double>(peakIndex(out.channel(0))) / rate;
+        }
+    }
+    for (int aligned = 0; aligned < 2; ++aligned)
+        EXPECT_NEAR(peakSeconds[aligned][1], peakSeconds[aligned][0], 1.0 / 44100.0) << aligned;
+    EXPECT_GE(peakSeconds[1][0], 0.01);
+    EXPECT_NEAR(peakSeconds[0][0] - peakSeconds[1][0], kCabinetDelay / 44100.0, 0.5 / 44100.0);
+    EXPECT_NEAR(peakSeconds[0][1] - peakSeconds[1][1], kCabinetDelay / 44100.0, 1.0 / 44100.0);
+}
+
+TEST_F(RenderAudio, BatchAppliesProgramThenSettingsToEveryFile)
+{
+    // Program 0 has no delay; the settings switch it on, so every batch output rings on past
+    // its input, and equals a run of its own with the same options, at the chosen rate.
+    write("a.wav", monoAudio(44100, sine(44100, 110.0, 0.3, 0.3)));
+    write("b.flac", stereoAudio(48000, sine(48000, 196.0, 0.25, 0.2), sine(48000, 247.0, 0.25, 0.2),
+                                SF_FORMAT_FLAC | SF_FORMAT_PCM_24));
+    std::filesystem::create_directory(path("batch"));
+    std::filesystem::create_directory(path("plain"));
+    const std::vector<std::string> sound = {"--program", "Basic Classic Clean", "--set", "Delay Bypass=1",
+                                            "--set", "Delay Mix=0.6", "--tail", "0.5", "--rate", "48000"};
+    std::vector<std::string> batch = sound;
+    batch.insert(batch.end(), {"-j", "2", "-o", "batch", "a.wav", "b.flac"});
+    render(batch);
+    render({"--program", "Basic Classic Clean", "--tail", "0.5", "--rate", "48000", "-o", "plain", "a.wav"});
+    const std::pair<std::string, std::size_t> files[] = {{"a.wav", 14400u + 24000u}, {"b.flac", 12000u + 24000u}};
+    for (const auto& [name, frames] : files) {
+        SCOPED_TRACE(name);
+        std::vector<std::string> single = sound;
+        single.insert(single.end(), {name, "single-" + name});
+        render(single);
+        const Audio one = read("single-" + name), many = read("batch/" + name);
+        EXPECT_EQ(many.rate, 48000);
+        EXPECT_EQ(many.frames(), frames);
+        EXPECT_EQ(many.samples, one.samples);
+        // Past the input's end only the echoes are left.
+        const std::vector<float> left = many.channel(0);
+        EXPECT_GT(rms(left, frames - 24000u + 4800u, frames), 1e-3);
+    }
+    const std::vector<float> plain = read("plain/a.wav").channel(0);
+    ASSERT_EQ(plain.size(), 14400u + 24000u);
+    EXPECT_LT(rms(plain, 14400u + 4800u, plain.size()), 1e-5) << "without the settings nothing rings on";
+}
+
 TEST_F(RenderAudio, BatchRendersLikeSingleRuns)
 {
     write("a.wav", monoAudio(44100, sine(44100, 110.0, 0.3, 0.3)));

@@ -1,0 +1,529 @@
+// The per-sample chain pinned step by step. Each case switches on a few stages, lets their
+// switch fades open on silence, then compares the engine's output with a model that runs
+// the blocks themselves (built here, configured through their own setters) in the chain's
+// order with its crossfades written out.
+//
+// The comparison allows float rounding (the engine may evaluate in another order, block
+// by block), not a different formula or a different order of stages.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "dsp/AmpEngine.h"
+
+namespace {
+
+constexpr int kBlock = 128;
+constexpr int kFadeBlocks = 10;             // a switch crossfades over ten blocks
+constexpr int kMeasuredFrames = 64 * kBlock; // long enough for both delay taps and a tremolo cycle
+constexpr float kDenormalOffset = 1e-18f;
+constexpr double kTolerance = 1e-5;          // relative to the channel's peak
+
+// What a case runs. A fade of 0.5 comes from a switch held at 0.5 after five blocks on.
+struct ChainSettings {
+    bool compressorPre = false;
+    float chorusFade = 0.0f, modeFade = 0.0f, chorusMix = 0.6f, chorusSpeed = 0.5f, chorusDepth = 0.8f;
+    float drive = 0.0f;
+    bool gatePost = false;
+    bool shaper = false;
+    int amplifier = 19;  // menu position; 18 and 19 leave the cabinet out
+    bool bankB = false;
+    float reverb = 0.0f;
+    bool equaliser = false;
+    float eqGain = 0.5f;
+    float delayFade = 0.0f, delayWidth = 1.0f, delaySpeed = 0.0f, delaySustain = 0.5f, delayMix = 0.6f;
+    float tremoloFade = 0.0f, panFade = 0.0f, tremoloSpeed = 1.0f, tremoloDepth = 0.8f;
+    float spaceFade = 0.0f, spaceWidth = 0.8f;
+    float volume = 0.5f;
+};
+
+// Values of the controls that no case varies.
+struct FixedControls {
+    float presence = 0.4f, treble = 0.7f, middle = 0.3f, bass = 0.6f;
+    float compAttack = 0.1f, compRelease = 0.2f, compThreshold = 0.7f, compRatio = 0.5f, makeup = 0.6f;
+    float gateAttack = 0.05f, gateRelease = 0.1f, gateThreshold = 0.6f, gateHold = 0.1f, gateRange = 0.8f;
+    // Gain, frequency and bandwidth of the low, mid and high bands.
+    float eqBands[3][3] = {{0.8f, 0.3f, 0.5f}, {0.3f, 0.4f, 0.6f}, {0.7f, 0.5f, 0.4f}};
+};
+constexpr FixedControls kFixed;
+
+float onOff(bool on)
+{
+    return on ? 1.0f : 0.0f;
+}
+
+void configure(AmpEngine& engine, const ChainSettings& s)
+{
+    for (int i = 0; i < kNumParameters; ++i)
+        engine.setSetting(i, 0.0f);
+    engine.setSetting(kPower, 1.0f);
+    engine.setSetting(kInputHiLow, onOff(!s.shaper));
+    engine.setSetting(kVolume, s.volume);
+    engine.setSetting(kPresence, kFixed.presence);
+    engine.setSetting(kTreble, kFixed.treble);
+    engine.setSetting(kMiddle, kFixed.middle);
+    engine.setSetting(kBass, kFixed.bass);
+    engine.setSetting(kReverb, s.reverb);
+    engine.setSetting(kDrive, s.drive);
+    engine.setSetting(kBankAB, onOff(s.bankB));
+    engine.setSetting(kAmplifier, static_cast<float>(s.amplifier) / 19.0f);
+
+    engine.setSetting(kChorusBypass, onOff(s.chorusFade > 0.0f));
+    engine.setSetting(kChorusPhaser, onOff(s.modeFade > 0.0f));
+    engine.setSetting(kChorusSpeed, s.chorusSpeed);
+    engine.setSetting(kChorusDepth, s.chorusDepth);
+    engine.setSetting(kChorusMix, s.chorusMix);
+    engine.setSetting(kDelayBypass, onOff(s.delayFade > 0.0f));
+    engine.setSetting(kDelaySpeed, s.delaySpeed);
+    engine.setSetting(kDelaySustain, s.delaySustain);
+    engine.setSetting(kDelayWidth, s.delayWidth);
+    engine.setSetting(kDelayMix, s.delayMix);
+    engine.setSetting(kTremoloBypass, onOff(s.tremoloFade > 0.0f));
+    engine.setSetting(kCenterPan, onOff(s.panFade > 0.0f));
+    engine.setSetting(kTremoloSpeed, s.tremoloSpeed);
+    engine.setSetting(kTremoloDepth, s.tremoloDepth);
+    engine.setSetting(kSpaceBypass, onOff(s.spaceFade > 0.0f));
+    engine.setSetting(kSpaceWidth, s.spaceWidth);
+
+    engine.setSetting(kCompBypass, onOff(s.compressorPre));
+    engine.setSetting(kPrePostComp, 0.0f);
+    engine.setSetting(kCompAttack, kFixed.compAttack);
+    engine.setSetting(kCompRelease, kFixed.compRelease);
+    engine.setSetting(kCompThreshold, kFixed.compThreshold);
+    engine.setSetting(kCompRatio, kFixed.compRatio);
+    engine.setSetting(kMakeupGain, kFixed.makeup);
+    engine.setSetting(kGateBypass, onOff(s.gatePost));
+    engine.setSetting(kPrePostGate, 1.0f);
+    engine.setSetting(kGateAttack, kFixed.gateAttack);
+    engine.setSetting(kGateRelease, kFixed.gateRelease);
+    engine.setSetting(kGateThreshold, kFixed.gateThreshold);
+    engine.setSetting(kGateHold, kFixed.gateHold);
+    engine.setSetting(kGateRange, kFixed.gateRange);
+
+    engine.setSetting(kPeqBypass, onOff(s.equaliser));
+    const int bandSettings[3][3] = {
+        {kLowGain, kLowFreq, kLowBand}, {kMidGain, kMidFreq, kMidBand}, {kHiGain, kHiFreq, kHiBand}};
+    for (int band = 0; band < 3; ++band)
+        for (int k = 0; k < 3; ++k)
+            engine.setSetting(bandSettings[band][k], kFixed.eqBands[band][k]);
+    engine.setSetting(kEqGain, s.eqGain);
+    engine.designEqualiser(kDesignSampleRate);
+}
+
+// Ten blocks of silence with the switches on: every fade reaches 1, or stops at 0.5 when its
+// switch is set to 0.5 after five blocks.
+void openFades(AmpEngine& engine, const ChainSettings& s)
+{
+    std::vector<float> silence(kBlock, 0.0f), left(kBlock), right(kBlock);
+    for (int block = 0; block < kFadeBlocks; ++block) {
+        if (block == kFadeBlocks / 2) {
+            const std::pair<int, float> halfway[] = {{kChorusBypass, s.chorusFade}, {kChorusPhaser, s.modeFade},
+                                                     {kDelayBypass, s.delayFade},   {kTremoloBypass, s.tremoloFade},
+                                                     {kCenterPan, s.panFade},       {kSpaceBypass, s.spaceFade}};
+            for (const auto& [index, fade] : halfway)
+                if (fade == 0.5f)
+                    engine.setSetting(index, 0.5f);
+        }
+        engine.stepSwitchFades();
+        engine.process(silence.data(), silence.data(), left.data(), right.data(), kBlock);
+    }
+}
+
+struct Stereo {
+    std::vector<float> left, right;
+};
+
+// Three partials under a decay and a slow swell, loud enough to reach the drive's and the
+// limiter's curves.
+std::vector<float> testSignal(int frames, float amplitude = 0.5f)
+{
+    std::vector<float> x(static_cast<std::size_t>(frames));
+    for (int i = 0; i < frames; ++i) {
+        const float t = static_cast<float>(i);
+        const float envelope = std::exp(-t / 3000.0f) + 0.3f * std::sin(t / 900.0f) * std::sin(t / 900.0f);
+        x[static_cast<std::size_t>(i)] = amplitude * envelope *
+            (std::sin(0.0157f * t) + 0.5f * std::sin(0.0471f * t + 0.3f) + 0.2f * std::sin(0.19f * t));
+    }
+    return x;
+}
+
+Stereo runEngine(const ChainSettings& s, const std::vector<float>& in)
+{
+    auto engine = std::make_unique<AmpEngine>();
+    configure(*engine, s);
+    openFades(*engine, s);
+    const int frames = static_cast<int>(in.size());
+    Stereo out{std::vector<float>(in.size()), std::vector<float>(in.size())};
+    const std::vector<float> silence(in.size(), 0.0f);
+    for (int start = 0; start < frames; start += kBlock) {
+        engine->stepSwitchFades();
+        engine->process(in.data() + start, silence.data() + start, out.left.data() + start,
+                        out.right.data() + start, std::min(kBlock, frames - start));
+    }
+    return out;
+}
+
+// The chain as it is meant to run, one sample at a time, from the blocks themselves.
+class ChainModel {
+public:
+    explicit ChainModel(const ChainSettings& settings) : s(settings)
+    {
+        compressor.setAttack(2.0f, 200.0f, kFixed.compAttack);
+        compressor.setRelease(50.0f, 1000.0f, kFixed.compRelease);
+        compressor.setThreshold(kFixed.compThreshold);
+        compressor.setRatio(1.5f, 5.0f, kFixed.compRatio);
+        compressor.setMakeup(kFixed.makeup);
+        chorus.setSpeed(s.chorusSpeed);
+        chorus.setDepth(s.chorusDepth);
+        phaser.setSpeed(s.chorusSpeed);
+        phaser.setFeedback(std::min(s.chorusDepth, 0.95f));
+        drive.setDrive(s.drive);
+        gate.setAttack(kFixed.gateAttack);
+        gate.setRelease(kFixed.gateRelease);
+        gate.setThreshold(kFixed.gateThreshold);
+        gate.setHold(kFixed.gateHold);
+        gate.setRange(kFixed.gateRange);
+        selectAmplifier();
+        tone.setTreble(kFixed.treble);
+        tone.setMiddle(kFixed.middle);
+        tone.setBass(kFixed.bass);
+        presence.setPresence(kFixed.presence);
+        // The engine's fixed room: wet 0.3, room size 0.924, damping 0.4, no dry, mono.
+        reverb.setWet(0.1f);
+        reverb.setRoomSize(0.8f);
+        reverb.setDry(0.0f);
+        reverb.setDamping(1.0f);
+        reverb.setWidth(0.0f);
+        reverb.setMode(0.0f);
+        equaliser.setEnabled(1);
+        for (int band = 0; band < 3; ++band)
+            equaliser.designBandFromSettings(band, kDesignSampleRate, kFixed.eqBands[band][0], kFixed.eqBands[band][1],
+                                             kFixed.eqBands[band][2]);
+        limiter.setRelease(75.0f);
+        delay.setSpeed(s.delaySpeed);
+        delay.setSustain(s.delaySustain);
+        delay.setMix(s.delayMix);
+        tremolo.setDepth(1.0f);
+        tremolo.setRate(s.tremoloSpeed);
+        imager.setWidth(1.0f);
+        imager.setWidth(s.spaceWidth);
+    }
+
+    // The silence the engine ran while its fades opened. Every block it switched on ran on
+    // every one of those samples, so the model calls each block as often; on silence only
+    // the oscillators' phases carry over, and the call count sets them.
+    void openFades()
+    {
+        for (int i = 0; i < kFadeBlocks * kBlock; ++i)
+            sample(0.0f);
+    }
+
+    Stereo run(const std::vector<float>& in)
+    {
+        Stereo out{std::vector<float>(in.size()), std::vector<float>(in.size())};
+        for (std::size_t i = 0; i < in.size(); ++i) {
+            const auto [left, right] = sample(in[i]);
+            out.left[i] = left;
+            out.right[i] = right;
+        }
+        return out;
+    }
+
+    std::pair<float, float> sample(float in)
+    {
+        float x = in + kDenormalOffset;
+        if (s.compressorPre)
+            compressor.process(0, x, x);
+        if (s.chorusFade != 0.0f) {
+            float ch = x, ph = x;
+            if (s.modeFade != 1.0f)
+                chorus.process(x, &ch);
+            if (s.modeFade != 0.0f)
+                ph = phaser.process(x);
+            const float w = ch + (ph - ch) * s.modeFade;
+            const float m = x + (w - x) * s.chorusMix;
+            x = x + (m - x) * s.chorusFade;
+        }
+        if (s.drive >= 0.01f)
+            x = drive.process(x);
+        if (s.gatePost)
+            gate.process(x, x);
+        if (s.shaper)
+            x = shaper.process(x);
+        float y = x + kDenormalOffset;
+        if (cabinetFade != 0.0f)
+            y = cabinet.process(x) + kDenormalOffset;
+        x = x + (y - x) * cabinetFade + kDenormalOffset;
+        x = tone.process(0, x) * 0.5f;
+        presence.process(0, 0.0f, x);
+        if (s.reverb >= 0.01f) {
+            float r;
+            reverb.process(x, r);
+            x = x + s.reverb * r;
+        }
+        if (s.equaliser)
+            x = equaliser.process(x) * (s.eqGain * 2.0f);
+        limiter.process(x);
+
+        float left = x, right = x;
+        if (s.delayFade != 0.0f) {
+            float a, b;
+            delay.process(x, a, b);
+            const float w = s.delayWidth;
+            const float a2 = w * a + (1.0f - w) * b;
+            const float b2 = (1.0f - w) * a2 + w * b;
+            left = x + (a2 - x) * s.delayFade;
+            right = x + (b2 - x) * s.delayFade;
+        }
+        left += kDenormalOffset;
+        right += kDenormalOffset;
+
+        if (s.tremoloFade != 0.0f) {
+            const float g = tremolo.next(0);
+            const float d = s.tremoloDepth;
+            const float tl = left * (1.0f - d) + left * g * d;
+            const float tr = right * (1.0f - d) + right * g * d;
+            float ml = tl, mr = tr;
+            if (s.panFade != 0.0f) {
+                const float pl = left + ((1.0f - g) * left - left) * d;
+                const float pr = right + (g * right - right) * d;
+                ml = tl + (pl - tl) * s.panFade;
+                mr = tr + (pr - tr) * s.panFade;
+            }
+            left = left + (ml - left) * s.tremoloFade;
+            right = right + (mr - right) * s.tremoloFade;
+        }
+        if (s.spaceFade != 0.0f) {
+            float wl, wr;
+            imager.process(left, right, wl, wr, kBlock);
+            left = left + (wl - left) * s.spaceFade;
+            right = right + (wr - right) * s.spaceFade;
+        }
+        return {left * 2.0f * s.volume, right * 2.0f * s.volume};
+    }
+
+private:
+    // Positions come in threes per cabinet: no notch, a notch at 1500 Hz, one at 500 Hz.
+    void selectAmplifier()
+    {
+        if (s.amplifier >= 18) {
+            tone.setVoicing(500.0f, 1.0f, false);
+            return;
+        }
+        cabinetFade = 1.0f;
+        cabinet.select(s.amplifier / 3 + (s.bankB ? 6 : 0));
+        const int voicing = s.amplifier % 3;
+        tone.setVoicing(voicing == 2 ? 500.0f : 1500.0f, 1.0f, voicing != 0);
+    }
+
+    const ChainSettings s;
+    float cabinetFade = 0.0f;
+    Compressor compressor{44100};
+    Chorus chorus{44100};
+    Phaser phaser{44100};
+    DriveStage drive{kDesignSampleRate};
+    NoiseGate gate{44100};
+    InputShaper shaper;
+    CabinetConvolver cabinet;
+    ToneStack tone{44100};
+    PresenceFilter presence;
+    Reverb reverb;
+    ParametricEQ equaliser;
+    OutputLimiter limiter{44100};
+    StereoDelay delay{44100};
+    LFO tremolo{44100};
+    Imager imager{44100};
+};
+
+Stereo runModel(const ChainSettings& s, const std::vector<float>& in)
+{
+    auto model = std::make_unique<ChainModel>(s);
+    model->openFades();
+    return model->run(in);
+}
+
+float peak(const std::vector<float>& x)
+{
+    float p = 0.0f;
+    for (float v : x)
+        p = std::max(p, std::fabs(v));
+    return p;
+}
+
+// Every sample of both channels within rounding of the model; the first mismatch is shown.
+::testing::AssertionResult matchesModel(const ChainSettings& s, const std::vector<float>& in)
+{
+    const Stereo engine = runEngine(s, in);
+    const Stereo model = runModel(s, in);
+    for (int channel = 0; channel < 2; ++channel) {
+        const std::vector<float>& got = channel == 0 ? engine.left : engine.right;
+        const std::vector<float>& want = channel == 0 ? model.left : model.right;
+        const double allowed = kTolerance * std::max(peak(want), 1e-6f);
+        for (std::size_t i = 0; i < in.size(); ++i) {
+            if (!(std::fabs(static_cast<double>(got[i]) - want[i]) <= allowed))
+                return ::testing::AssertionFailure()
+                       << (channel == 0 ? "left" : "right") << " sample " << i << ": engine " << got[i]
+                       << ", model " << want[i] << " (peak " << peak(want) << ")";
+        }
+    }
+    if (peak(model.left) < 1e-3f)
+        return ::testing::AssertionFailure() << "the case is nearly silent and pins nothing";
+    return ::testing::AssertionSuccess();
+}
+
+}  // namespace
+
+TEST(ProcessingChain, ChorusSectionRunsBeforeTheDrive)
+{
+    // Modulation and distortion do not commute: the wrong order sounds different.
+    const auto in = testSignal(kMeasuredFrames);
+    for (float mode : {0.0f, 1.0f}) {
+        ChainSettings s;
+        s.chorusFade = 1.0f;
+        s.modeFade = mode;
+        s.drive = 0.4f;
+        EXPECT_TRUE(matchesModel(s, in)) << (mode == 0.0f ? "chorus" : "phaser");
+    }
+}
+
+TEST(ProcessingChain, ChorusAndPhaserCrossfades)
+{
+    // Halfway between chorus and phaser, mixed with the dry signal, faded in fully or halfway.
+    const auto in = testSignal(kMeasuredFrames);
+    for (float chorusFade : {1.0f, 0.5f}) {
+        for (float mix : {0.3f, 1.0f}) {
+            ChainSettings s;
+            s.chorusFade = chorusFade;
+            s.modeFade = 0.5f;
+            s.chorusMix = mix;
+            EXPECT_TRUE(matchesModel(s, in)) << "chorus fade " << chorusFade << ", mix " << mix;
+        }
+    }
+}
+
+TEST(ProcessingChain, DelayWidthMixesTheTapsOnBothSides)
+{
+    const auto in = testSignal(kMeasuredFrames);
+    for (float width : {0.0f, 0.5f, 1.0f}) {
+        for (float fade : {1.0f, 0.5f}) {
+            ChainSettings s;
+            s.delayFade = fade;
+            s.delayWidth = width;
+            EXPECT_TRUE(matchesModel(s, in)) << "width " << width << ", delay fade " << fade;
+        }
+    }
+    // Width 0 puts the second tap on both sides; width 1 keeps the taps apart.
+    ChainSettings narrow;
+    narrow.delayFade = 1.0f;
+    narrow.delayWidth = 0.0f;
+    const Stereo mono = runEngine(narrow, in);
+    EXPECT_EQ(mono.left, mono.right);
+    narrow.delayWidth = 1.0f;
+    const Stereo wide = runEngine(narrow, in);
+    EXPECT_NE(wide.left, wide.right);
+}
+
+TEST(ProcessingChain, TremoloAndAutoPanFollowTheOscillator)
+{
+    const auto in = testSignal(kMeasuredFrames);
+    for (float pan : {0.0f, 0.5f, 1.0f}) {
+        for (float fade : {1.0f, 0.5f}) {
+            ChainSettings s;
+            s.delayFade = 1.0f;  // a stereo pair, so that each side's own formula shows
+            s.delayWidth = 0.7f;
+            s.tremoloFade = fade;
+            s.panFade = pan;
+            EXPECT_TRUE(matchesModel(s, in)) << "pan fade " << pan << ", tremolo fade " << fade;
+        }
+    }
+}
+
+TEST(ProcessingChain, AutoPanMovesTheSidesInOppositeDirections)
+{
+    // Against the same chain with the tremolo section out, each side's gain is 1 - g d on
+    // the left and 1 - d + g d on the right: they always add up to 2 - d, and the
+    // oscillator sweeps them through their range. The tremolo moves both together.
+    const auto in = testSignal(kMeasuredFrames);
+    ChainSettings dry;
+    const Stereo reference = runEngine(dry, in);
+    for (float pan : {1.0f, 0.0f}) {
+        ChainSettings s;
+        s.tremoloFade = 1.0f;
+        s.panFade = pan;
+        const Stereo moved = runEngine(s, in);
+        float lowest = 2.0f, highest = 0.0f;
+        for (std::size_t i = 0; i < in.size(); ++i) {
+            if (std::fabs(reference.left[i]) < 0.05f)
+                continue;  // gains are read where the signal is well above rounding
+            const float gainLeft = moved.left[i] / reference.left[i];
+            const float gainRight = moved.right[i] / reference.right[i];
+            if (pan == 1.0f)
+                ASSERT_NEAR(gainLeft + gainRight, 2.0f - s.tremoloDepth, 1e-4f) << i;
+            else
+                ASSERT_NEAR(gainLeft, gainRight, 1e-4f) << i;
+            lowest = std::min(lowest, gainLeft);
+            highest = std::max(highest, gainLeft);
+        }
+        EXPECT_GT(highest - lowest, 0.5f * s.tremoloDepth) << "the oscillator sweeps the gain, pan " << pan;
+    }
+}
+
+TEST(ProcessingChain, SpaceCrossfadesTheImager)
+{
+    const auto in = testSignal(kMeasuredFrames);
+    for (float fade : {1.0f, 0.5f}) {
+        for (float width : {0.3f, 0.8f}) {
+            ChainSettings s;
+            s.delayFade = 1.0f;
+            s.delayWidth = 0.8f;
+            s.spaceFade = fade;
+            s.spaceWidth = width;
+            EXPECT_TRUE(matchesModel(s, in)) << "space fade " << fade << ", width " << width;
+        }
+    }
+}
+
+TEST(ProcessingChain, OutputIsTwiceTheVolume)
+{
+    const auto in = testSignal(kMeasuredFrames);
+    for (float volume : {0.1f, 0.5f, 0.85f, 1.0f}) {
+        ChainSettings s;
+        s.delayFade = 1.0f;
+        s.delayWidth = 0.6f;
+        s.volume = volume;
+        EXPECT_TRUE(matchesModel(s, in)) << "volume " << volume;
+    }
+}
+
+TEST(ProcessingChain, EveryStageInItsPlace)
+{
+    // All stages at once, the cabinet and equaliser included: a stage run in the wrong
+    // place, or left out, shows.
+    const auto in = testSignal(kMeasuredFrames);
+    for (bool bankB : {false, true}) {
+        ChainSettings s;
+        s.compressorPre = true;
+        s.chorusFade = 1.0f;
+        s.modeFade = 0.5f;
+        s.drive = 0.3f;
+        s.gatePost = true;
+        s.shaper = true;
+        s.amplifier = bankB ? 16 : 8;
+        s.bankB = bankB;
+        s.reverb = 0.4f;
+        s.equaliser = true;
+        s.eqGain = 0.6f;
+        s.delayFade = 1.0f;
+        s.delayWidth = 0.5f;
+        s.tremoloFade = 1.0f;
+        s.panFade = 0.5f;
+        s.spaceFade = 1.0f;
+        s.volume = 0.7f;
+        EXPECT_TRUE(matchesModel(s, in)) << (bankB ? "bank B" : "bank A");
+    }
+}
