@@ -10,9 +10,9 @@
 #                 x86_64-w64-mingw32 (packages g++-mingw-w64-i686 / g++-mingw-w64-x86-64)
 #   --jobs N      parallel make jobs (default: number of processors)
 #
-# Fetching the source needs root: a deb-src entry is added next to the machine's own
-# Debian archive entries if there is none, and dpkg-dev is installed if missing.
-# Nothing is done when PREFIX already holds the library.
+# The source package comes from Debian's archive through a private apt source list
+# (scripts/apt-private.sh), so the machine's apt sources stay as they are; dpkg-dev
+# (dpkg-source) unpacks it. Nothing is done when PREFIX already holds the library.
 set -euo pipefail
 
 usage() {
@@ -42,61 +42,26 @@ if [ -f "$prefix/lib/libfftw3f.a" ] && [ -f "$prefix/include/fftw3.h" ]; then
     exit 0
 fi
 
-as_root() {
-    if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
-}
-
 # dpkg-source (from dpkg-dev) unpacks the source package and applies Debian's patches.
 if ! command -v dpkg-source >/dev/null 2>&1; then
-    as_root apt-get update
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends dpkg-dev
+    echo "build-fftw: dpkg-source is missing: install dpkg-dev (scripts/install-deps.sh)" >&2
+    exit 1
 fi
 if [ -n "$host" ] && ! command -v "$host-gcc" >/dev/null 2>&1; then
     echo "build-fftw: no $host-gcc; install the cross compiler first" >&2
     exit 1
 fi
-
-# A deb-src entry for every Debian archive entry of the machine, written to a file of
-# our own. deb822 files (*.sources) are copied stanza by stanza with Types: deb-src;
-# one-line entries (sources.list) are copied with deb-src in front.
-has_deb_src() {
-    grep -qsE '^[[:space:]]*deb-src[[:space:]]' /etc/apt/sources.list /etc/apt/sources.list.d/*.list ||
-        grep -qsiE '^Types:.*deb-src' /etc/apt/sources.list.d/*.sources
-}
-add_deb_src() {
-    local out=/etc/apt/sources.list.d/korvalex-deb-src.sources tmp
-    tmp="$(mktemp)"
-    local f
-    for f in /etc/apt/sources.list.d/*.sources; do
-        [ -f "$f" ] || continue
-        grep -qs 'debian-archive-keyring' "$f" || continue
-        awk 'BEGIN { RS = ""; ORS = "\n\n" }
-             /(^|\n)Types:[^\n]*deb/ && /debian-archive-keyring/ {
-                 sub(/(^|\n)Types:[^\n]*/, "\nTypes: deb-src"); sub(/^\n/, ""); print }' "$f" >>"$tmp"
-    done
-    if [ -f /etc/apt/sources.list ]; then
-        awk '$1 == "deb" { $1 = "deb-src"; print }' /etc/apt/sources.list >"$tmp.list"
-        if [ -s "$tmp.list" ]; then
-            as_root cp "$tmp.list" /etc/apt/sources.list.d/korvalex-deb-src.list
-        fi
-        rm -f "$tmp.list"
-    fi
-    if [ -s "$tmp" ]; then
-        as_root cp "$tmp" "$out"
-    fi
-    rm -f "$tmp"
-}
-if ! has_deb_src; then
-    add_deb_src
-    as_root apt-get update
-fi
+source "$(dirname "$0")/apt-private.sh"
 
 src="$prefix/src"
 mkdir -p "$src"
 cd "$src"
 dir="$(find . -maxdepth 1 -type d -name 'fftw3-*' | head -n 1)"
 if [ -z "$dir" ]; then
-    apt-get source fftw3 || { as_root apt-get update; apt-get source fftw3; }
+    private_apt_init "$src/apt" "deb-src $KORVALEX_DEBIAN_MIRROR $(debian_codename) main"
+    (cd "$src/apt/downloads" && private_apt "$src/apt" apt-get -qq source fftw3)
+    mv "$src"/apt/downloads/fftw3-*/ "$src/"
+    rm -rf "$src/apt"
     dir="$(find . -maxdepth 1 -type d -name 'fftw3-*' | head -n 1)"
 fi
 [ -n "$dir" ] || { echo "build-fftw: no unpacked fftw3 source in $src" >&2; exit 1; }

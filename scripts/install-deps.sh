@@ -23,4 +23,7 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   export KORVALEX_APT_REFRESH=1
 fi
 apt_install_missing "${packages[@]}"
+# Where the kernel runs no 32-bit programs, Wine's 32-bit half runs through qemu's
+# user-mode emulator; elsewhere this does nothing.
+bash "$(dirname "$0")/setup-i386-emulator.sh"
 echo "build dependencies are installed"
