@@ -254,9 +254,9 @@ void printRow(const Case& c, double seconds)
         std::printf(" %10s %9s", "-", "-");
     }
     if (c.comparableToGxAmp)
-        std::printf(" %9.2fx", factor / kGxAmpRecorded);
+        std::printf(" %20.2fx", factor / kGxAmpRecorded);
     else
-        std::printf(" %10s", "-");
+        std::printf(" %21s", "-");
     std::printf("\n");
 }
 
@@ -293,7 +293,7 @@ int main(int argc, char** argv)
                 "partitioned one)\n");
     std::printf("gx_amp: %.0fx realtime, RECORDED on this machine in the issue, NOT measured in this run\n\n",
                 kGxAmpRecorded);
-    std::printf("  %-58s %10s %10s %9s %10s\n", "case", "realtime", "previous", "speed-up", "vs gx_amp");
+    std::printf("  %-58s %10s %10s %9s %21s\n", "case", "realtime", "previous", "speed-up", "vs gx_amp (recorded)");
     for (const Case& c : cases)
         printRow(c, o.seconds);
     return 0;
