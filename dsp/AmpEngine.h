@@ -1,9 +1,14 @@
 #pragma once
 // The amplifier engine: the setting of every parameter, the blocks they drive, and the
-// per-sample chain that turns two input channels into two output channels.
+// chain that turns two input channels into two output channels.
+//
+// The chain is defined sample by sample, but nothing in it feeds back from a later stage
+// to an earlier one, and its ramps and fades advance by steps fixed at the start of each
+// block. So it runs stage by stage over pieces of the block, each stage's state held in
+// registers, and gives the same samples as a sample-by-sample run.
 //
 // Settings are written by a host or editor thread and read by the audio thread; block
-// coefficients are rewritten in place and heard from the next sample that uses them.
+// coefficients are rewritten in place and heard from the next piece that uses them.
 
 #include "dsp/CabinetConvolver.h"
 #include "dsp/Chorus.h"
@@ -56,6 +61,9 @@ public:
     float fadeLevel(FadeIndex fade) const { return fades_[fade].ramp.current; }
 
 private:
+    // Samples worked on per stage at a time: a block is processed in pieces of this size.
+    static constexpr int kPiece = 128;
+
     // A level that glides linearly from its current value to its target over one block.
     struct Ramp {
         float current = 0.0f;
@@ -67,8 +75,15 @@ private:
             target = newTarget;
             step = (target - current) / static_cast<float>(frames);
         }
-        float advance() { return current += step; }
         void land() { current = target; }
+    };
+
+    // The values a ramp takes over one piece, sample by sample.
+    struct RampValues {
+        alignas(16) float at[kPiece];
+        bool constant = true;  // every value the same
+
+        void advance(Ramp& ramp, int n);
     };
 
     // An on/off switch that crossfades over ten blocks: the counter moves one step per
@@ -85,14 +100,17 @@ private:
     enum RampIndex { kTremoloDepthRamp, kReverbRamp, kVolumeRamp, kChorusMixRamp, kEqGainRamp, kNumRamps };
     void beginBlock(int frames);
     void endBlock();
-    void processSample(float in, float& left, float& right, int frames);
-    float gateStep(float x);
-    float compressorStep(float x);
-    float chorusSection(float x);
-    float cabinetStep(float x);
-    void delayStep(float x, float& left, float& right);
-    void tremoloStep(float& left, float& right);
-    void spaceStep(float& left, float& right, int frames);
+    void processPiece(const float* inLeft, const float* inRight, float* outLeft, float* outRight, int n,
+                      int frames);
+    void gateStage(float* x, int n);
+    void compressorStage(float* x, int n);
+    void chorusStage(float* x, int n);
+    void cabinetStage(float* x, int n);
+    void reverbStage(float* x, int n);
+    void equaliserStage(float* x, int n);
+    void delayStage(const float* x, float* left, float* right, int n);
+    void tremoloStage(float* left, float* right, int n);
+    void spaceStage(float* left, float* right, int n, int frames);
 
     void selectAmplifier(float value);
     void applyModulation(int index, float value);
@@ -126,4 +144,13 @@ private:
     // Audio-thread state.
     Ramp ramps_[kNumRamps];
     SwitchFade fades_[kNumFades];
+
+    // Working memory of one piece.
+    RampValues rampValues_[kNumRamps];
+    RampValues fadeValues_[kNumFades];
+    alignas(16) float mono_[kPiece];
+    alignas(16) float left_[kPiece];
+    alignas(16) float right_[kPiece];
+    alignas(16) float scratchA_[kPiece];
+    alignas(16) float scratchB_[kPiece];
 };

@@ -37,13 +37,27 @@ struct BiquadState {
     float x1 = 0.0f, x2 = 0.0f, y1 = 0.0f, y2 = 0.0f;
 };
 
-// Direct form I: y = b0 x + b1 x1 + b2 x2 - a1 y1 - a2 y2 (all divided by a0).
+// Direct form I: y = b0 x + b1 x1 + b2 x2 - a1 y1 - a2 y2 (all divided by a0), over `n`
+// samples in place.
+inline void runBiquad(const BiquadCoefficients& c, BiquadState& s, float* samples, int n)
+{
+    const float b0 = c.nb0, b1 = c.nb1, b2 = c.nb2, a1 = c.na1, a2 = c.na2;
+    float x1 = s.x1, x2 = s.x2, y1 = s.y1, y2 = s.y2;
+    for (int i = 0; i < n; ++i) {
+        const float x = samples[i];
+        const float y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+        x2 = x1;
+        x1 = x;
+        y2 = y1;
+        y1 = y;
+        samples[i] = y;
+    }
+    s = BiquadState{x1, x2, y1, y2};
+}
+
+// One sample.
 inline float runBiquad(const BiquadCoefficients& c, BiquadState& s, float x)
 {
-    const float y = c.nb0 * x + c.nb1 * s.x1 + c.nb2 * s.x2 - c.na1 * s.y1 - c.na2 * s.y2;
-    s.x2 = s.x1;
-    s.x1 = x;
-    s.y2 = s.y1;
-    s.y1 = y;
-    return y;
+    runBiquad(c, s, &x, 1);
+    return x;
 }

@@ -4,35 +4,21 @@
 
 #include <algorithm>
 #include <cmath>
-#include <mutex>
+#include <cstring>
+
+#include "dsp/FftwPlanner.h"
 
 namespace {
 
-// FFTW's planner keeps global state and is not thread-safe: every plan creation and
-// destruction in the process goes through this one lock. Only construction and
-// destruction take it, never the audio path.
-std::mutex& fftwPlannerMutex()
-{
-    static std::mutex m;
-    return m;
-}
-
-// Convolvers alive in the process, guarded by the planner mutex. When the last one goes,
-// FFTW's planner caches are freed too, so that a host unloading the plug-in gets all of
-// its memory back.
-int liveConvolvers = 0;
+constexpr int kTransformSize = 2 * CabinetConvolver::kBlockSize;  // 16 samples and 16 zeros
+constexpr int kBins = kTransformSize / 2 + 1;                      // 0 .. Nyquist
+constexpr int kLanes = 4;
+constexpr int kPaddedBins = (kBins + kLanes - 1) / kLanes * kLanes;
 
 // Scalar code only: SIMD codelets round differently from one processor and build to the
 // next, and the tone stack's low bass section magnifies such differences, so the same
 // program would sound measurably different on two machines.
 constexpr unsigned kPlanFlags = FFTW_ESTIMATE | FFTW_NO_SIMD;
-
-float* allocateZeroed(int count)
-{
-    float* p = fftwf_alloc_real(static_cast<size_t>(count));
-    std::fill(p, p + count, 0.0f);
-    return p;
-}
 
 double factorFor(int number)
 {
@@ -45,17 +31,93 @@ double factorFor(int number)
     }
 }
 
+// Four floats worked on elementwise: each lane rounds exactly as scalar code would, so
+// the products come out the same on every build whether the compiler maps them to SSE,
+// to wider registers or to scalar instructions.
+typedef float Lanes __attribute__((vector_size(kLanes * sizeof(float))));
+
+inline Lanes load(const float* p)
+{
+    Lanes v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline void store(float* p, Lanes v)
+{
+    std::memcpy(p, &v, sizeof v);
+}
+
 }  // namespace
 
-struct CabinetConvolver::Plans {
-    fftwf_plan forward[kCabinetResponseCount] = {};
-    fftwf_plan inverse[kCabinetResponseCount] = {};
+// A 32-point real spectrum, bins 0..16 as separate real and imaginary parts (the
+// imaginary parts of bins 0 and 16, and the padding, are 0).
+struct alignas(16) CabinetConvolver::Spectrum {
+    float re[kPaddedBins] = {};
+    float im[kPaddedBins] = {};
 };
 
-void CabinetConvolver::FftwFree::operator()(float* p) const
-{
-    fftwf_free(p);
-}
+// The forward and inverse 32-point transforms with their working buffers.
+struct CabinetConvolver::Transforms {
+    float* time = allocateZeroed(kTransformSize);         // 16 samples, then 16 zeros that stay
+    float* halfComplex = allocateZeroed(kTransformSize);  // spectrum in FFTW's layout
+    float* result = allocateZeroed(kTransformSize);       // inverse transform, scaled by 32
+    fftwf_plan forward = nullptr;
+    fftwf_plan inverse = nullptr;
+
+    Transforms()
+    {
+        FftwPlannerSession planner(FftwPlannerSession::kJoining);
+        forward = fftwf_plan_r2r_1d(kTransformSize, time, halfComplex, FFTW_R2HC, kPlanFlags);
+        // The spectrum is rebuilt for every block, so the inverse may overwrite it.
+        inverse = fftwf_plan_r2r_1d(kTransformSize, halfComplex, result, FFTW_HC2R, kPlanFlags | FFTW_DESTROY_INPUT);
+    }
+    ~Transforms()
+    {
+        {
+            FftwPlannerSession planner(FftwPlannerSession::kLeaving);
+            fftwf_destroy_plan(forward);
+            fftwf_destroy_plan(inverse);
+        }
+        fftwf_free(time);
+        fftwf_free(halfComplex);
+        fftwf_free(result);
+    }
+    Transforms(const Transforms&) = delete;
+    Transforms& operator=(const Transforms&) = delete;
+
+    static float* allocateZeroed(int count)
+    {
+        float* p = fftwf_alloc_real(static_cast<size_t>(count));
+        std::fill(p, p + count, 0.0f);
+        return p;
+    }
+
+    // The first 16 samples of `time` into `s`.
+    void toSpectrum(Spectrum& s)
+    {
+        fftwf_execute(forward);
+        // Half-complex layout: real parts at 0..16, imaginary part of bin k at 32 - k.
+        s.re[0] = halfComplex[0];
+        for (int k = 1; k < kBins - 1; ++k) {
+            s.re[k] = halfComplex[k];
+            s.im[k] = halfComplex[kTransformSize - k];
+        }
+        s.re[kBins - 1] = halfComplex[kBins - 1];
+    }
+
+    // `s` back into 32 samples in `result`, scaled by 32.
+    void fromSpectrum(const Spectrum& s)
+    {
+        halfComplex[0] = s.re[0];
+        for (int k = 1; k < kBins - 1; ++k) {
+            halfComplex[k] = s.re[k];
+            halfComplex[kTransformSize - k] = s.im[k];
+        }
+        halfComplex[kBins - 1] = s.re[kBins - 1];
+        fftwf_execute(inverse);
+    }
+};
 
 int CabinetConvolver::fftSizeFor(int response)
 {
@@ -77,52 +139,54 @@ float CabinetConvolver::gainFor(int number)
     return static_cast<float>(std::pow(10.0, 0.05) / n * factorFor(number));
 }
 
-CabinetConvolver::CabinetConvolver(float /*sampleRate*/)
-    : input_(allocateZeroed(kBufferSize)),
-      work_(allocateZeroed(kBufferSize)),
-      result_(allocateZeroed(kBufferSize)),
-      overlap_(allocateZeroed(kOverlapSize)),
-      output_(allocateZeroed(kBlockSize)),
-      spectra_(kCabinetResponseCount),
-      plans_(std::make_unique<Plans>()),
-      sizes_(kCabinetResponseCount)
+// The gain with the size N it was defined for, over the 32 that this transform pair
+// scales by.
+float CabinetConvolver::inputScaleFor(int number)
 {
-    std::vector<float> scratch(kBufferSize, 0.0f);
-    std::lock_guard<std::mutex> lock(fftwPlannerMutex());
-    ++liveConvolvers;
-    for (int r = 0; r < kCabinetResponseCount; ++r) {
-        const int n = fftSizeFor(r);
-        sizes_[r] = n;
-        plans_->forward[r] =
-            fftwf_plan_r2r_1d(n, input_.get(), work_.get(), FFTW_R2HC, kPlanFlags);
-        // The spectrum is rebuilt for every block, so the inverse may overwrite it; asked
-        // to preserve it, FFTW allocates a scratch copy on every run from 256 points up.
-        plans_->inverse[r] = fftwf_plan_r2r_1d(n, work_.get(), result_.get(), FFTW_HC2R,
-                                               kPlanFlags | FFTW_DESTROY_INPUT);
-
-        // The response zero-padded to N, transformed once into its half-complex spectrum.
-        const CabinetResponse& h = kCabinetResponses[r];
-        std::fill(scratch.begin(), scratch.end(), 0.0f);
-        std::copy(h.taps, h.taps + h.length, scratch.begin());
-        spectra_[r].assign(static_cast<size_t>(n), 0.0f);
-        fftwf_plan once =
-            fftwf_plan_r2r_1d(n, scratch.data(), spectra_[r].data(), FFTW_R2HC, kPlanFlags);
-        fftwf_execute(once);
-        fftwf_destroy_plan(once);
-    }
-    current_ = responseFor(0);
-    gain_ = gainFor(0);
+    return gainFor(number) * (static_cast<float>(fftSizeFor(responseFor(number))) / kTransformSize);
 }
 
-CabinetConvolver::~CabinetConvolver()
+int CabinetConvolver::partitionsFor(int response)
 {
-    std::lock_guard<std::mutex> lock(fftwPlannerMutex());
+    return (kCabinetResponses[response].length + kBlockSize - 1) / kBlockSize;
+}
+
+CabinetConvolver::CabinetConvolver(float /*sampleRate*/) : transforms_(std::make_unique<Transforms>())
+{
+    int total = 0;
+    int longest = 0;
     for (int r = 0; r < kCabinetResponseCount; ++r) {
-        fftwf_destroy_plan(plans_->forward[r]);
-        fftwf_destroy_plan(plans_->inverse[r]);
+        firstPartition_[r] = total;
+        partitionCount_[r] = partitionsFor(r);
+        total += partitionsFor(r);
+        longest = std::max(longest, partitionsFor(r));
     }
-    if (--liveConvolvers == 0)
-        fftwf_cleanup();
+    partitions_.resize(static_cast<size_t>(total));
+    history_.resize(static_cast<size_t>(longest));
+    historyResponse_.assign(static_cast<size_t>(longest), 0);
+
+    // Each 16-tap piece of a response, zero-padded to 32, transformed once.
+    for (int r = 0; r < kCabinetResponseCount; ++r) {
+        const CabinetResponse& h = kCabinetResponses[r];
+        for (int p = 0; p < partitionsFor(r); ++p) {
+            const int first = p * kBlockSize;
+            const int taps = std::min(kBlockSize, h.length - first);
+            std::fill(transforms_->time, transforms_->time + kBlockSize, 0.0f);
+            std::copy(h.taps + first, h.taps + first + taps, transforms_->time);
+            transforms_->toSpectrum(partitions_[static_cast<size_t>(firstPartition_[r] + p)]);
+        }
+    }
+
+    current_ = responseFor(0);
+    gain_ = gainFor(0);
+    inputScale_ = inputScaleFor(0);
+}
+
+CabinetConvolver::~CabinetConvolver() = default;
+
+const CabinetConvolver::Spectrum& CabinetConvolver::partition(int response, int index) const
+{
+    return partitions_[static_cast<size_t>(firstPartition_[response] + index)];
 }
 
 void CabinetConvolver::select(int number)
@@ -130,85 +194,95 @@ void CabinetConvolver::select(int number)
     requested_ = number;
 }
 
-void CabinetConvolver::applySelection(int number)
+// A block takes the response and gain in force when it is complete, and keeps them for the
+// whole length of its response, whatever is selected later.
+void CabinetConvolver::takeOverSelection()
 {
-    applied_ = number;
-    const int next = responseFor(number);
-    const float nextGain = gainFor(number);
-    if (next == current_ && nextGain == gain_)
+    const int requested = requested_;
+    if (requested == applied_)
         return;
-
-    // Output still pending from the old response was computed for the old gain: rescale
-    // it so that it keeps its level when played at the new one. That is the output block,
-    // the first 16 samples of the last result (not yet moved when a transform has run
-    // since the last refill; rescaling them otherwise is harmless, the next transform
-    // overwrites them) and the overlap entries the old size wrote.
-    const float ratio = gain_ / nextGain;
-    const int oldTail = sizes_[current_] - kBlockSize;
-    const int newTail = sizes_[next] - kBlockSize;
-    for (int j = 0; j < kBlockSize; ++j) {
-        output_[j] *= ratio;
-        result_[j] *= ratio;
-    }
-    for (int j = 0; j < oldTail; ++j)
-        overlap_[j] *= ratio;
-    // Entries beyond the old size were last written by some earlier, larger response:
-    // stale audio that must not come back.
-    for (int j = oldTail; j < newTail; ++j)
-        overlap_[j] = 0.0f;
-
-    current_ = next;
-    gain_ = nextGain;
+    applied_ = requested;
+    current_ = responseFor(requested);
+    gain_ = gainFor(requested);
+    inputScale_ = inputScaleFor(requested);
 }
 
 float CabinetConvolver::process(float x)
 {
-    const int requested = requested_;
-    if (requested != applied_)
-        applySelection(requested);
+    float y;
+    process(&x, &y, 1);
+    return y;
+}
 
-    input_[inputPos_++] = x + kAntiDenormal;
-    if (inputPos_ == kBlockSize) {
-        const int n = sizes_[current_];
-        const float* h = spectra_[current_].data();
-        float* X = work_.get();
-        float* y = result_.get();
-        float* overlap = overlap_.get();
-
-        fftwf_execute(plans_->forward[current_]);
-
-        // Product of two half-complex spectra: bins 1..N/2-1 hold (re, im) at (k, N-k),
-        // bins 0 and N/2 are real.
-        for (int k = 1; k < n / 2; ++k) {
-            const float xr = X[k];
-            const float xi = X[n - k];
-            const float hr = h[k];
-            const float hi = h[n - k];
-            X[k] = xr * hr - hi * xi;
-            X[n - k] = xr * hi + hr * xi;
+void CabinetConvolver::process(const float* in, float* out, int frames)
+{
+    takeOverSelection();
+    while (frames > 0) {
+        const int run = std::min(frames, kBlockSize - position_);
+        for (int i = 0; i < run; ++i)
+            input_[position_ + i] = in[i] + kAntiDenormal;
+        // The output block is swapped in on the sample that completes an input block and
+        // played from there on: a block comes out 31 samples after its first input sample.
+        const bool completes = position_ + run == kBlockSize;
+        const int before = completes ? run - 1 : run;
+        for (int i = 0; i < before; ++i)
+            out[i] = (playing_[position_ + i + 1] + kAntiDenormal) + kAntiDenormal;
+        if (completes) {
+            completeBlock();
+            out[run - 1] = (playing_[0] + kAntiDenormal) + kAntiDenormal;
         }
-        X[0] = X[0] * h[0];
-        X[n / 2] = X[n / 2] * h[n / 2];
-
-        fftwf_execute(plans_->inverse[current_]);  // y, scaled by N
-
-        // Overlap-add, then keep everything past the first block for the next one.
-        for (int j = 0; j <= n - 17; ++j)
-            y[j] = overlap[j] + kAntiDenormal + y[j];
-        for (int j = kBlockSize; j < n; ++j)
-            overlap[j - kBlockSize] = y[j] + kAntiDenormal;
-
-        inputPos_ = 0;
-        outputPos_ = 0;
+        position_ = (position_ + run) % kBlockSize;
+        in += run;
+        out += run;
+        frames -= run;
     }
+}
 
-    // The output block is refilled on the sample before each transform and read from the
-    // transform's sample on: a block comes out 31 samples after its first input sample.
-    const float o = output_[outputPos_];
-    if (outputPos_++ == kBlockSize - 1) {
-        for (int j = 0; j < kBlockSize; ++j)
-            output_[j] = result_[j] + kAntiDenormal;
-        outputPos_ = 0;
+void CabinetConvolver::completeBlock()
+{
+    newest_ = newest_ + 1 == static_cast<int>(history_.size()) ? 0 : newest_ + 1;
+    transformInputBlock(history_[static_cast<size_t>(newest_)]);
+    historyResponse_[static_cast<size_t>(newest_)] = current_;
+
+    Spectrum sum;
+    accumulateProducts(sum);
+    transforms_->fromSpectrum(sum);
+
+    // Overlap-add: the first half completes this block's output, the second half waits.
+    const float* y = transforms_->result;
+    std::copy(ready_, ready_ + kBlockSize, playing_);
+    for (int j = 0; j < kBlockSize; ++j) {
+        ready_[j] = overlap_[j] + y[j];
+        overlap_[j] = y[kBlockSize + j];
     }
-    return (o * gain_ + kAntiDenormal) + kAntiDenormal;
+}
+
+void CabinetConvolver::transformInputBlock(Spectrum& spectrum)
+{
+    // The gain goes onto the block here, so the block keeps it for good.
+    for (int j = 0; j < kBlockSize; ++j)
+        transforms_->time[j] = input_[j] * inputScale_;
+    transforms_->toSpectrum(spectrum);
+}
+
+// Sum over the delay line of (input spectrum x partition spectrum): the block `age` blocks
+// back meets partition `age` of its own response, if that response is that long. Bins are
+// worked on four at a time; every bin's sum runs in the same order on every build.
+void CabinetConvolver::accumulateProducts(Spectrum& sum) const
+{
+    const int slots = static_cast<int>(history_.size());
+    for (int age = 0; age < slots; ++age) {
+        const int slot = newest_ - age < 0 ? newest_ - age + slots : newest_ - age;
+        const int response = historyResponse_[static_cast<size_t>(slot)];
+        if (age >= partitionCount_[response])
+            continue;
+        const Spectrum& x = history_[static_cast<size_t>(slot)];
+        const Spectrum& h = partition(response, age);
+        for (int k = 0; k < kPaddedBins; k += kLanes) {
+            const Lanes xr = load(x.re + k), xi = load(x.im + k);
+            const Lanes hr = load(h.re + k), hi = load(h.im + k);
+            store(sum.re + k, load(sum.re + k) + (xr * hr - xi * hi));
+            store(sum.im + k, load(sum.im + k) + (xr * hi + xi * hr));
+        }
+    }
 }

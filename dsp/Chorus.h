@@ -25,10 +25,17 @@ public:
     // Processes one sample: writes the chorus sample to *out (when out is not null) and
     // returns the oscillator value that set the delay.
     float process(float x, float* out);
+    // `n` samples from `in` to `out` (which may be the same memory), the sweep taken from
+    // the oscillator's own sequence (LFO::next, not an override).
+    void process(const float* in, float* out, int n);
 
     int getBufferLength() const { return static_cast<int>(buffer_.size()); }
 
 private:
+    void carryOutClear();
+    // One sample at oscillator value g.
+    float step(float x, float g);
+
     static constexpr float kWidth = 70.0f;    // sweep width in samples
     static constexpr float kMinDelay = 1.0f;  // delay at oscillator value 0
 

@@ -147,33 +147,55 @@ void Compressor::setMakeup(float v)
 
 float Compressor::process(int channel, float x, float& out)
 {
-    if (!validChannel(channel)) {
-        out = x;
+    out = x;
+    return process(channel, &out, 1);
+}
+
+float Compressor::process(int channel, float* samples, int n)
+{
+    if (!validChannel(channel))
         return 1.0f;
-    }
     Channel& c = channels_[channel];
+    const float attack = attackCoefficient_;
+    const float release = releaseCoefficient_;
+    const float thresholdLinear = thresholdLinear_;
+    const float thresholdDb = thresholdDb_;
+    const float slope = slope_;
+    const float smoothing = smoothing_;
+    const float smoothingComplement = smoothingComplement_;
+    const float makeup = makeup_;
+    float envelope = c.envelope;
+    float target = c.target;
+    float gain = c.gain;
+    std::uint32_t counter = c.counter;
+    for (int i = 0; i < n; ++i) {
+        const float x = samples[i];
+        // One-pole peak follower: attack coefficient while rising, release while falling.
+        const float level = std::fabs(x) + kAntiDenormalSmall;
+        const float coefficient = envelope < level ? attack : release;
+        envelope = level * (1.0f - coefficient) + envelope * coefficient;
 
-    // One-pole peak follower: attack coefficient while rising, release while falling.
-    const float level = std::fabs(x) + kAntiDenormalSmall;
-    const float coefficient = c.envelope < level ? attackCoefficient_ : releaseCoefficient_;
-    c.envelope = level * (1.0f - coefficient) + c.envelope * coefficient;
-
-    // Gain computer, every fourth sample: reduce by slope dB per dB over the threshold.
-    if ((c.counter & 3u) == 3u) {
-        if (thresholdLinear_ >= c.envelope) {
-            c.target = 1.0f;
-        } else {
-            const float target = dbToLinear((thresholdDb_ - linearToDb(c.envelope)) * slope_);
-            c.target = target < 0.0f ? 0.0f : target;
+        // Gain computer, every fourth sample: reduce by slope dB per dB over the threshold.
+        if ((counter & 3u) == 3u) {
+            if (thresholdLinear >= envelope) {
+                target = 1.0f;
+            } else {
+                const float t = dbToLinear((thresholdDb - linearToDb(envelope)) * slope);
+                target = t < 0.0f ? 0.0f : t;
+            }
+            if (envelope < 0.0f)
+                envelope = 0.0f;
         }
-        if (c.envelope < 0.0f)
-            c.envelope = 0.0f;
-    }
-    ++c.counter;
+        ++counter;
 
-    c.gain = c.target * smoothingComplement_ + smoothing_ * c.gain;
-    out = x * c.gain * makeup_;
-    return c.gain;
+        gain = target * smoothingComplement + smoothing * gain;
+        samples[i] = x * gain * makeup;
+    }
+    c.envelope = envelope;
+    c.target = target;
+    c.gain = gain;
+    c.counter = counter;
+    return gain;
 }
 
 float Compressor::coefficientTableValue(int index) const

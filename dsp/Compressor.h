@@ -36,6 +36,8 @@ public:
     // Writes the compressed sample to out and returns the smoothed gain (before makeup).
     // A channel outside 0..5 touches no state: out = x and the return value is 1.
     float process(int channel, float x, float& out);
+    // `n` samples compressed in place; returns the smoothed gain after the last.
+    float process(int channel, float* samples, int n);
 
     // Table conversions with linear interpolation: -60 dB .. about +23.9 dB, and
     // amplitudes 0 .. about 9 (below about 0.0176 a straight-line approximation).

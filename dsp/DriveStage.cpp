@@ -32,29 +32,40 @@ void DriveStage::setDrive(float value)
     level_ = static_cast<float>(std::pow(1.0 - static_cast<double>(value), 10.0) * 0.7 + 0.3);
 }
 
-float DriveStage::highPass(float in)
-{
-    const float f = kPreFilterCoefficient;
-    in += kAntiDenormal;
-    lowPass1_ = lowPass1_ + f * ((in - lowPass1_) + kPreFilterFeedback * (lowPass1_ - lowPass2_)) + kAntiDenormal;
-    lowPass2_ = lowPass2_ + f * (lowPass1_ - lowPass2_) + kAntiDenormal;
-    return in - lowPass2_ + kAntiDenormalSmall;
-}
-
 float DriveStage::process(float x)
 {
-    const float a = highPass(x + kAntiDenormal) + kAntiDenormal;
+    process(&x, 1);
+    return x;
+}
 
-    // The envelope follows the rectified signal at once (its smoothing coefficient is 1),
-    // and never reaches 0.
-    const float envelope = std::fabs(a) + kAntiDenormal;
-
+void DriveStage::process(float* samples, int n)
+{
+    const float f = kPreFilterCoefficient;
     const float threshold = threshold_;
     const float level = level_;
-    const float gain = threshold < envelope ? level / envelope : level / threshold;
-    const float l = a * (gain + kAntiDenormal);
+    float lowPass1 = lowPass1_;
+    float lowPass2 = lowPass2_;
+    float blockerIn = blockerIn_;
+    float blockerOut = blockerOut_;
+    for (int i = 0; i < n; ++i) {
+        // Resonant two-pole pre-filter, taken as a high-pass.
+        const float in = (samples[i] + kAntiDenormal) + kAntiDenormal;
+        lowPass1 = lowPass1 + f * ((in - lowPass1) + kPreFilterFeedback * (lowPass1 - lowPass2)) + kAntiDenormal;
+        lowPass2 = lowPass2 + f * (lowPass1 - lowPass2) + kAntiDenormal;
+        const float a = (in - lowPass2 + kAntiDenormalSmall) + kAntiDenormal;
 
-    blockerOut_ = kBlockerPole * blockerOut_ + l - blockerIn_;
-    blockerIn_ = l;
-    return blockerOut_ + kAntiDenormal;
+        // The envelope follows the rectified signal at once (its smoothing coefficient is
+        // 1), and never reaches 0.
+        const float envelope = std::fabs(a) + kAntiDenormal;
+        const float gain = threshold < envelope ? level / envelope : level / threshold;
+        const float l = a * (gain + kAntiDenormal);
+
+        blockerOut = kBlockerPole * blockerOut + l - blockerIn;
+        blockerIn = l;
+        samples[i] = blockerOut + kAntiDenormal;
+    }
+    lowPass1_ = lowPass1;
+    lowPass2_ = lowPass2;
+    blockerIn_ = blockerIn;
+    blockerOut_ = blockerOut;
 }

@@ -18,13 +18,14 @@ public:
     void setDrive(float value);
 
     float process(float x);
+    // `n` samples in place.
+    void process(float* samples, int n);
 
     float threshold() const { return threshold_; }
     float thresholdDb() const { return thresholdDb_; }
     float level() const { return level_; }
 
 private:
-    float highPass(float in);
 
     SharedFloat thresholdDb_{-80.0f};
     SharedFloat threshold_{1.0f};

@@ -56,41 +56,54 @@ void Imager::clear()
 
 void Imager::process(float left, float right, float& outLeft, float& outRight, int blockLength)
 {
+    process(&left, &right, &outLeft, &outRight, 1, blockLength);
+}
+
+void Imager::process(const float* left, const float* right, float* outLeft, float* outRight, int n, int blockLength)
+{
     if (clearPending.load(std::memory_order_relaxed)
         && clearPending.exchange(false, std::memory_order_acquire)) {
         std::fill(leftBuffer.begin(), leftBuffer.end(), 0.0f);
         std::fill(rightBuffer.begin(), rightBuffer.end(), 0.0f);
     }
 
-    if (++leftWrite >= length)
-        leftWrite = 0;
-    if (++rightWrite >= length)
-        rightWrite = 0;
-
     const float g = delayedGain;
-    leftBuffer[static_cast<std::size_t>(leftWrite)] = g * left;
-    rightBuffer[static_cast<std::size_t>(rightWrite)] = g * right;
-
-    leftRead = leftWrite - leftDelay;
-    if (leftRead < 0)
-        leftRead += length;
-    rightRead = rightWrite - rightDelay;
-    if (rightRead < 0)
-        rightRead += length;
-
+    const float midTarget = midGainTarget;
+    const float sideTarget = sideGainTarget;
+    const float w = width;
+    const float halfWidth = w * 0.5f;
     // One-pole glide of the gains; a factor above 1 would overshoot and diverge, so blocks
     // shorter than the glide constant jump straight to the targets.
     const float s = blockLength > kGlidePerBlock ? kGlidePerBlock / static_cast<float>(blockLength) : 1.0f;
-    midGain = s * midGainTarget + (1.0f - s) * midGain;
-    sideGain = s * sideGainTarget + (1.0f - s) * sideGain;
+    float* leftLine = leftBuffer.data();
+    float* rightLine = rightBuffer.data();
+    for (int i = 0; i < n; ++i) {
+        const float l = left[i];
+        const float r = right[i];
+        if (++leftWrite >= length)
+            leftWrite = 0;
+        if (++rightWrite >= length)
+            rightWrite = 0;
 
-    const float dl = leftBuffer[static_cast<std::size_t>(leftRead)];
-    const float dr = rightBuffer[static_cast<std::size_t>(rightRead)];
-    const float side = sideGain * (dl - dr) * 0.5f;
-    const float mid = midGain * (dl + dr) * 0.5f;
+        leftLine[leftWrite] = g * l;
+        rightLine[rightWrite] = g * r;
 
-    const float w = width;
-    const float halfWidth = w * 0.5f;
-    outLeft = halfWidth * (mid + side) + left * (1.0f - halfWidth);
-    outRight = halfWidth * (mid - side) + right * (1.0f - halfWidth);
+        leftRead = leftWrite - leftDelay;
+        if (leftRead < 0)
+            leftRead += length;
+        rightRead = rightWrite - rightDelay;
+        if (rightRead < 0)
+            rightRead += length;
+
+        midGain = s * midTarget + (1.0f - s) * midGain;
+        sideGain = s * sideTarget + (1.0f - s) * sideGain;
+
+        const float dl = leftLine[leftRead];
+        const float dr = rightLine[rightRead];
+        const float side = sideGain * (dl - dr) * 0.5f;
+        const float mid = midGain * (dl + dr) * 0.5f;
+
+        outLeft[i] = halfWidth * (mid + side) + l * (1.0f - halfWidth);
+        outRight[i] = halfWidth * (mid - side) + r * (1.0f - halfWidth);
+    }
 }

@@ -19,6 +19,8 @@ public:
     // One stereo sample. `blockLength` is the host block length: the mid/side gains glide
     // toward their targets by 7 / blockLength per sample (at most all the way).
     virtual void process(float left, float right, float& outLeft, float& outRight, int blockLength);
+    // `n` stereo samples; inputs and outputs may be the same memory.
+    void process(const float* left, const float* right, float* outLeft, float* outRight, int n, int blockLength);
 
     virtual ~Imager() = default;
 

@@ -5,4 +5,6 @@
 class InputShaper {
 public:
     float process(float x) const;
+    // `n` samples in place.
+    void process(float* samples, int n) const;
 };

@@ -1,5 +1,6 @@
 #include "dsp/LFO.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -90,35 +91,50 @@ void LFO::setMultiplier(int n)
 
 float LFO::next(int channel)
 {
-    if (channel < 0 || channel >= kChannels)
-        return output_;
+    float value;
+    next(channel, &value, 1);
+    return value;
+}
 
-    double& phase = phase_[channel];
-    phase += increment_[channel].load();
-    // Restart at 0 rather than wrap. A phase outside 0..1 (a negative or NaN increment)
-    // restarts as well, so the table index below is always in range.
-    if (!(phase >= 0.0 && phase < 1.0))
-        phase = 0.0;
+void LFO::next(int channel, float* out, int n)
+{
+    if (channel < 0 || channel >= kChannels) {
+        std::fill(out, out + n, output_);
+        return;
+    }
 
-    if ((refreshCounter_[channel] & (kRefreshInterval - 1)) == kRefreshInterval - 1) {
-        const float shape = shape_;
+    const double increment = increment_[channel].load();
+    const float shape = shape_;
+    const float depth = depth_;
+    double phase = phase_[channel];
+    unsigned counter = refreshCounter_[channel];
+    float output = output_;
+    for (int i = 0; i < n; ++i) {
+        phase += increment;
+        // Restart at 0 rather than wrap. A phase outside 0..1 (a negative or NaN increment)
+        // restarts as well, so the table index below is always in range.
+        if (!(phase >= 0.0 && phase < 1.0))
+            phase = 0.0;
+
         // Truncation towards zero: anything in (-1, 5) names one of the five tables.
-        if (shape > -1.0f && shape < static_cast<float>(kShapes)) {
+        if ((counter & (kRefreshInterval - 1)) == kRefreshInterval - 1 && shape > -1.0f
+            && shape < static_cast<float>(kShapes)) {
             const int table = static_cast<int>(shape);
             const int index = static_cast<int>(phase * kTableSize);
-            const float depth = depth_;
-            output_ = tables_[static_cast<size_t>(table) * kTableSize + index] * depth
-                      + (1.0f - depth) * 0.5f;
+            output = tables_[static_cast<size_t>(table) * kTableSize + index] * depth + (1.0f - depth) * 0.5f;
         }
-    }
-    ++refreshCounter_[channel];
+        ++counter;
 
-    // Clamp to 0..1 (a NaN becomes 0).
-    if (output_ > 1.0f)
-        output_ = 1.0f;
-    else if (!(output_ >= 0.0f))
-        output_ = 0.0f;
-    return output_;
+        // Clamp to 0..1 (a NaN becomes 0).
+        if (output > 1.0f)
+            output = 1.0f;
+        else if (!(output >= 0.0f))
+            output = 0.0f;
+        out[i] = output;
+    }
+    phase_[channel] = phase;
+    refreshCounter_[channel] = counter;
+    output_ = output;
 }
 
 double LFO::getIncrement(int channel) const

@@ -34,6 +34,8 @@ public:
     // Advances the channel by one sample and returns the output value, 0..1.
     // A channel outside 0..5 does not advance; the current output is returned.
     virtual float next(int channel);
+    // The next `n` values of the channel (the same as `n` calls of LFO::next).
+    void next(int channel, float* out, int n);
 
     int getDesignSampleRate() const { return designRate_; }
     float getRate() const { return rate_; }   // Hz

@@ -72,48 +72,62 @@ void NoiseGate::setHold(float v)
 
 float NoiseGate::process(float x, float& out)
 {
-    const float level = std::fabs(x);
-    if (envelope_ < level)
-        envelope_ = level;
-    else
-        envelope_ = envelope_ * kEnvelopeKeep + level * kEnvelopeTake;
+    out = x;
+    return process(&out, 1);
+}
 
+float NoiseGate::process(float* samples, int n)
+{
     const float threshold = thresholdLinear_;
-    switch (state_) {
-    case kClosed:
-        if (envelope_ >= threshold)
-            state_ = kOpening;
-        break;
-    case kOpening:
-        gain_ += attackStep_;
-        if (gain_ >= 1.0f) {
-            gain_ = 1.0f;
-            state_ = kHolding;
-            holdCounter_ = holdSamples(holdMs_ * static_cast<float>(designRate_) * kSecondsPerMs);
-        }
-        break;
-    case kHolding:
-        if (holdCounter_ > 0)
-            --holdCounter_;
-        else if (envelope_ < threshold)
-            state_ = kClosing;
-        break;
-    case kClosing:
-        gain_ -= releaseStep_;
-        // An infinite step (zero release time) must land on 0, not on minus infinity,
-        // or a re-trigger below would open from there and never recover.
-        if (gain_ < 0.0f)
-            gain_ = 0.0f;
-        if (envelope_ >= threshold) {
-            state_ = kOpening;
-        } else if (gain_ <= 0.0f) {
-            gain_ = 0.0f;
-            state_ = kClosed;
-        }
-        break;
-    }
-
+    const float attackStep = attackStep_;
+    const float releaseStep = releaseStep_;
     const float floorGain = floor_;
-    out = x * (gain_ + (1.0f - gain_) * floorGain);
-    return thresholdDb_ == kFloorDb ? 1.0f : gain_;
+    float envelope = envelope_;
+    float gain = gain_;
+    for (int i = 0; i < n; ++i) {
+        const float x = samples[i];
+        const float level = std::fabs(x);
+        if (envelope < level)
+            envelope = level;
+        else
+            envelope = envelope * kEnvelopeKeep + level * kEnvelopeTake;
+
+        switch (state_) {
+        case kClosed:
+            if (envelope >= threshold)
+                state_ = kOpening;
+            break;
+        case kOpening:
+            gain += attackStep;
+            if (gain >= 1.0f) {
+                gain = 1.0f;
+                state_ = kHolding;
+                holdCounter_ = holdSamples(holdMs_ * static_cast<float>(designRate_) * kSecondsPerMs);
+            }
+            break;
+        case kHolding:
+            if (holdCounter_ > 0)
+                --holdCounter_;
+            else if (envelope < threshold)
+                state_ = kClosing;
+            break;
+        case kClosing:
+            gain -= releaseStep;
+            // An infinite step (zero release time) must land on 0, not on minus infinity,
+            // or a re-trigger below would open from there and never recover.
+            if (gain < 0.0f)
+                gain = 0.0f;
+            if (envelope >= threshold) {
+                state_ = kOpening;
+            } else if (gain <= 0.0f) {
+                gain = 0.0f;
+                state_ = kClosed;
+            }
+            break;
+        }
+        samples[i] = x * (gain + (1.0f - gain) * floorGain);
+    }
+    envelope_ = envelope;
+    gain_ = gain;
+    return thresholdDb_ == kFloorDb ? 1.0f : gain;
 }

@@ -30,6 +30,8 @@ public:
     // Writes the gated sample to out (which may alias x's source) and returns the meter
     // reading: the gain, or 1.0 while the threshold sits at the bottom of its scale.
     float process(float x, float& out);
+    // `n` samples gated in place; returns the meter reading after the last.
+    float process(float* samples, int n);
 
     int getDesignSampleRate() const { return designRate_; }
     State getState() const { return state_; }

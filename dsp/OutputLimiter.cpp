@@ -20,22 +20,28 @@ void OutputLimiter::setRelease(float milliseconds)
     release_ = samples > 0.0 ? static_cast<float>(1.0 - std::pow(0.001, 1.0 / samples)) : 1.0f;
 }
 
-void OutputLimiter::process(float& sample)
+void OutputLimiter::process(float* samples, int n)
 {
-    float x = sample + kAntiDenormalSmall;
-    x = x - x * x * x * 0.16666667f;
+    const float release = release_;
+    const float* reciprocals = reciprocals_.data();
+    float gain = gain_;
+    for (int i = 0; i < n; ++i) {
+        float x = samples[i] + kAntiDenormalSmall;
+        x = x - x * x * x * 0.16666667f;
 
-    // Written so that a NaN magnitude also lands on the last entry instead of indexing
-    // out of the table.
-    float d = std::fabs(x);
-    if (!(d <= kMaxLevel))
-        d = kMaxLevel;
-    const int n = static_cast<int>(d);
-    const float target = reciprocals_[n] + (d - static_cast<float>(n)) * (reciprocals_[n + 1] - reciprocals_[n]);
+        // Written so that a NaN magnitude also lands on the last entry instead of indexing
+        // out of the table.
+        float d = std::fabs(x);
+        if (!(d <= kMaxLevel))
+            d = kMaxLevel;
+        const int k = static_cast<int>(d);
+        const float target = reciprocals[k] + (d - static_cast<float>(k)) * (reciprocals[k + 1] - reciprocals[k]);
 
-    if (gain_ > target)
-        gain_ = target;
-    else
-        gain_ = gain_ + (target - gain_) * release_;
-    sample = gain_ * x;
+        // Instant reduction, one-pole recovery; a select rather than a branch, which the
+        // signal would make unpredictable.
+        const float recovered = gain + (target - gain) * release;
+        gain = gain > target ? target : recovered;
+        samples[i] = gain * x;
+    }
+    gain_ = gain;
 }

@@ -21,7 +21,9 @@ public:
     void setRelease(float milliseconds);
     float releaseCoefficient() const { return release_; }
 
-    void process(float& sample);
+    void process(float& sample) { process(&sample, 1); }
+    // `n` samples in place.
+    void process(float* samples, int n);
 
 private:
     int sampleRate_;

@@ -42,11 +42,16 @@ void ParametricEQ::designBandFromSettings(int band, float sampleRate, float gain
     designBand(band, sampleRate, frequency, gainDb, bandwidth);
 }
 
-float ParametricEQ::process(float x)
+void ParametricEQ::process(float* samples, int n)
 {
     if (enabled_ == 0)
-        return x;
+        return;
     for (int band = 0; band < kNumBands; ++band)
-        x = runBiquad(coefficients_[band], state_[band], x);
+        runBiquad(coefficients_[band], state_[band], samples, n);
+}
+
+float ParametricEQ::process(float x)
+{
+    process(&x, 1);
     return x;
 }

@@ -29,6 +29,8 @@ public:
         float bandSetting);
 
     float process(float x);
+    // `n` samples in place (left as they are while disabled).
+    void process(float* samples, int n);
 
 private:
     SharedInt enabled_{0};

@@ -33,20 +33,36 @@ void Phaser::setFeedback(float v)
 
 float Phaser::process(float x)
 {
-    const float g = lfo_.next(0);
-    // Break point between the sweep limits; first-order all-pass coefficient (1 - d) / (1 + d).
-    const float d = lower_ + g * (upper_ - lower_);
-    const float a = (1.0f - d) / (1.0f + d);
-    allpassCoefficient_ = a;
+    float y;
+    process(&x, &y, 1);
+    return y;
+}
 
-    const float in = x + kAntiDenormalSmall;
-    float u = feedback_ * lastOutput_ + in;
-    // Each stage: H(z) = (z^-1 - a) / (1 - a z^-1).
-    for (float& s : state_) {
-        const float y = s - a * u;
-        s = u + a * y;
-        u = y;
+void Phaser::process(const float* in, float* out, int n)
+{
+    constexpr int kPiece = 64;
+    float sweep[kPiece];
+    const float feedback = feedback_;
+    for (int done = 0; done < n; done += kPiece) {
+        const int count = n - done < kPiece ? n - done : kPiece;
+        lfo_.next(0, sweep, count);
+        for (int i = 0; i < count; ++i) {
+            // Break point between the sweep limits; first-order all-pass coefficient
+            // (1 - d) / (1 + d).
+            const float d = lower_ + sweep[i] * (upper_ - lower_);
+            const float a = (1.0f - d) / (1.0f + d);
+
+            const float x = in[done + i] + kAntiDenormalSmall;
+            float u = feedback * lastOutput_ + x;
+            // Each stage: H(z) = (z^-1 - a) / (1 - a z^-1).
+            for (float& s : state_) {
+                const float y = s - a * u;
+                s = u + a * y;
+                u = y;
+            }
+            lastOutput_ = u;
+            allpassCoefficient_ = a;
+            out[done + i] = x + u * wetGain_;
+        }
     }
-    lastOutput_ = u;
-    return in + u * wetGain_;
 }

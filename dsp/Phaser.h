@@ -20,6 +20,8 @@ public:
 
     // Processes one sample and returns the phaser sample.
     float process(float x);
+    // `n` samples from `in` to `out` (which may be the same memory).
+    void process(const float* in, float* out, int n);
 
     float getFeedback() const { return feedback_; }
     // Lower and upper sweep points as normalized frequencies (Hz over half the design rate).

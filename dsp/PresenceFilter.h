@@ -18,7 +18,9 @@ public:
     // Filters `sample` in place: mode below 0.5 gives the low-pass output, otherwise the
     // high-pass one. Channels 0..5 keep separate memories; any other channel leaves the
     // sample untouched.
-    void process(int channel, float mode, float& sample);
+    void process(int channel, float mode, float& sample) { process(channel, mode, &sample, 1); }
+    // `n` samples in place.
+    void process(int channel, float mode, float* samples, int n);
 
 private:
     static constexpr float kResonance = 0.0f;

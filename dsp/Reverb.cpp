@@ -94,23 +94,28 @@ float Reverb::runComb(Comb<Length>& comb, float in, float feedback, float d1, fl
     return out;
 }
 
-void Reverb::process(float in, float& out)
+void Reverb::process(const float* in, float* out, int n)
 {
     const float feedback = combFeedback;
     const float d1 = damp1;
     const float d2 = damp2;
+    const float wetGain = wet1;
+    const float dryGain = dry;
 
-    const float c1 = runComb(comb1, in, feedback, d1, d2);
-    const float c2 = runComb(comb2, in, feedback, d1, d2);
-    const float c3 = runComb(comb3, in, feedback, d1, d2);
-    const float sum = c1 + c2 + c3;
+    for (int i = 0; i < n; ++i) {
+        const float x = in[i];
+        const float c1 = runComb(comb1, x, feedback, d1, d2);
+        const float c2 = runComb(comb2, x, feedback, d1, d2);
+        const float c3 = runComb(comb3, x, feedback, d1, d2);
+        const float sum = c1 + c2 + c3;
 
-    // Schroeder all-pass: the direct path is -1, the delayed path recirculates at 0.5.
-    const float delayed = flushTiny(allPassBuffer[allPassPosition]);
-    allPassBuffer[allPassPosition] = sum + delayed * kAllPassFeedback;
-    if (++allPassPosition >= kAllPassLength)
-        allPassPosition = 0;
-    const float result = delayed - sum;
+        // Schroeder all-pass: the direct path is -1, the delayed path recirculates at 0.5.
+        const float delayed = flushTiny(allPassBuffer[allPassPosition]);
+        allPassBuffer[allPassPosition] = sum + delayed * kAllPassFeedback;
+        if (++allPassPosition >= kAllPassLength)
+            allPassPosition = 0;
+        const float result = delayed - sum;
 
-    out = wet1 * result + in * dry;
+        out[i] = wetGain * result + x * dryGain;
+    }
 }

@@ -26,7 +26,9 @@ public:
     void setMode(float value);     // 0.5 or more freezes the tail
 
     // One sample: writes the wet reverb plus the dry part of `in` to `out`.
-    void process(float in, float& out);
+    void process(float in, float& out) { process(&in, &out, 1); }
+    // `n` samples; `in` and `out` may be the same memory.
+    void process(const float* in, float* out, int n);
 
 private:
     template <std::size_t Length>

@@ -55,26 +55,30 @@ void StereoDelay::clear()
     clearPending.store(true, std::memory_order_release);
 }
 
-void StereoDelay::process(float in, float& outA, float& outB)
+void StereoDelay::process(const float* in, float* outA, float* outB, int n)
 {
     if (clearPending.load(std::memory_order_relaxed)
         && clearPending.exchange(false, std::memory_order_acquire))
         std::fill(buffer.begin(), buffer.end(), Pair{0.0f, 0.0f});
 
-    int readPosition = readOffset + writePosition;
-    if (readPosition >= length)
-        readPosition -= length;
-    const Pair tap = buffer[static_cast<std::size_t>(readPosition)];
-
-    const float input = in + kAntiDenormalSmall;
+    const int offset = readOffset;
     const float fb = feedback;
-    buffer[static_cast<std::size_t>(writePosition)] = Pair{tap.right * fb + input, tap.left};
-
     const float wet = wetGain;
     const float dry = dryGain;
-    outA = tap.left * wet + input * dry;
-    outB = tap.right * wet + input * dry;
+    Pair* line = buffer.data();
+    for (int i = 0; i < n; ++i) {
+        int readPosition = offset + writePosition;
+        if (readPosition >= length)
+            readPosition -= length;
+        const Pair tap = line[readPosition];
 
-    if (++writePosition >= length)
-        writePosition = 0;
+        const float input = in[i] + kAntiDenormalSmall;
+        line[writePosition] = Pair{tap.right * fb + input, tap.left};
+
+        outA[i] = tap.left * wet + input * dry;
+        outB[i] = tap.right * wet + input * dry;
+
+        if (++writePosition >= length)
+            writePosition = 0;
+    }
 }

@@ -24,7 +24,9 @@ public:
     void clear();
 
     // One sample of mono input to the two taps.
-    void process(float in, float& outA, float& outB);
+    void process(float in, float& outA, float& outB) { process(&in, &outA, &outB, 1); }
+    // `n` samples; `in` may be the same memory as either output.
+    void process(const float* in, float* outA, float* outB, int n);
 
     // Current delay in samples (2R until the first setSpeed).
     int delaySamples() const { return length - readOffset; }

@@ -39,14 +39,23 @@ void ToneStack::setVoicing(float frequency, float q, bool enabled)
         BandwidthRule::FrequencyWarped);
 }
 
-float ToneStack::process(int channel, float x)
+void ToneStack::process(int channel, float* samples, int n)
 {
     if (channel < 0 || channel >= kNumChannels)
-        return x;
+        return;
 
-    x += kAntiDenormalSmall;
+    for (int i = 0; i < n; ++i)
+        samples[i] += kAntiDenormalSmall;
     const int sections = notchEnabled_ != 0 ? kNumSections : kNotch;
-    for (int s = 0; s < sections; ++s)
-        x = runBiquad(coefficients_[s], state_[s][channel], x + kAntiDenormalSmall);
+    for (int s = 0; s < sections; ++s) {
+        for (int i = 0; i < n; ++i)
+            samples[i] += kAntiDenormalSmall;
+        runBiquad(coefficients_[s], state_[s][channel], samples, n);
+    }
+}
+
+float ToneStack::process(int channel, float x)
+{
+    process(channel, &x, 1);
     return x;
 }

@@ -28,6 +28,8 @@ public:
     // One sample through bass, middle, treble and (if enabled) the notch. Channels 0..5
     // keep separate memories; any other channel returns the sample unchanged.
     float process(int channel, float x);
+    // `n` samples in place, section by section.
+    void process(int channel, float* samples, int n);
 
 private:
     enum Section { kBass = 0, kMiddle = 1, kTreble = 2, kNotch = 3, kNumSections = 4 };

@@ -1,4 +1,5 @@
 #include "dsp/CabinetConvolver.h"
+#include "tests/dsp/BlockFftCabinetConvolver.h"
 
 #include <gtest/gtest.h>
 
@@ -52,6 +53,29 @@ void expectImpulseResponse(CabinetConvolver& c, int response, double scale, int 
             << "response " << response << " tap " << n;
     for (size_t i = static_cast<size_t>(leadIn + kLatency + r.length); i < out.size(); ++i)
         ASSERT_NEAR(out[i], 0.0, tol) << "late output at " << i;
+}
+
+// Relative RMS difference of `test` against `reference` over [from, end).
+double relativeRms(const std::vector<float>& reference, const std::vector<float>& test, size_t from = 0)
+{
+    double err = 0.0;
+    double ref = 0.0;
+    for (size_t i = from; i < reference.size(); ++i) {
+        const double d = static_cast<double>(test[i]) - reference[i];
+        err += d * d;
+        ref += static_cast<double>(reference[i]) * reference[i];
+    }
+    return std::sqrt(err / ref);
+}
+
+std::vector<float> noise(size_t frames, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<float> u(-1.0f, 1.0f);
+    std::vector<float> in(frames);
+    for (float& v : in)
+        v = u(rng);
+    return in;
 }
 
 }  // namespace
@@ -126,62 +150,127 @@ TEST(CabinetConvolver, ZeroInputNeverGivesExactZero)
     EXPECT_LT(std::fabs(last), 1e-15f);
 }
 
-TEST(CabinetConvolver, FftPathEqualsDirectConvolution)
+TEST(CabinetConvolver, EqualsDirectConvolutionForEveryResponse)
 {
-    std::mt19937 rng(1234);
-    std::uniform_real_distribution<float> u(-1.0f, 1.0f);
-    std::vector<float> in(3000);
-    for (float& v : in)
-        v = u(rng);
+    const std::vector<float> in = noise(3000, 1234);
     for (int r = 0; r < kCabinetResponseCount; ++r) {
         CabinetConvolver c;
         c.select(r);
         const std::vector<float> out = run(c, in);
         const CabinetResponse& h = kCabinetResponses[r];
         const double scale = static_cast<double>(CabinetConvolver::gainFor(r)) * CabinetConvolver::fftSizeFor(r);
-        double err = 0.0;
-        double ref = 0.0;
+        std::vector<float> direct(in.size(), 0.0f);
         for (size_t i = kLatency; i < in.size(); ++i) {
             double y = 0.0;
             for (int m = 0; m < h.length && static_cast<size_t>(m) <= i - kLatency; ++m)
                 y += static_cast<double>(h.taps[m]) * in[i - kLatency - static_cast<size_t>(m)];
-            y *= scale;
-            err += (out[i] - y) * (out[i] - y);
-            ref += y * y;
+            direct[i] = static_cast<float>(y * scale);
         }
-        EXPECT_LT(std::sqrt(err / ref), 1e-5) << "response " << r;
+        EXPECT_LT(relativeRms(direct, out, kLatency), 1e-6) << "response " << r;
     }
 }
 
-// Two convolvers fed the same signal; one switches, the reference does not. Right after
-// the switch the pending output of the old response must play at its old level.
-TEST(CabinetConvolver, SwitchingToASmallerResponseKeepsTheTailLevel)
+// Blocks of any length, in place or not, give exactly the samples of one call per sample.
+TEST(CabinetConvolver, BlockCallsEqualSampleCalls)
 {
-    std::mt19937 rng(99);
-    std::uniform_real_distribution<float> u(-1.0f, 1.0f);
+    const std::vector<float> in = noise(5000, 77);
+    for (bool inPlace : {false, true}) {
+        CabinetConvolver single;
+        CabinetConvolver blocks;
+        single.select(8);
+        blocks.select(8);
+        const std::vector<float> expected = run(single, in);
+        std::vector<float> buffer = in;
+        std::vector<float> out(in.size());
+        std::mt19937 rng(inPlace ? 3 : 4);
+        std::uniform_int_distribution<int> length(1, 70);
+        for (size_t start = 0; start < in.size();) {
+            const int n = std::min(length(rng), static_cast<int>(in.size() - start));
+            blocks.process(buffer.data() + start, (inPlace ? buffer.data() : out.data()) + start, n);
+            start += static_cast<size_t>(n);
+        }
+        const std::vector<float>& got = inPlace ? buffer : out;
+        for (size_t i = 0; i < in.size(); ++i)
+            ASSERT_EQ(got[i], expected[i]) << "sample " << i << (inPlace ? " in place" : "");
+    }
+}
+
+// Selections that the previous convolver handled the same way: gain-only changes, changes
+// to a response of the same or a larger transform size, at every phase of a block, while
+// the signal runs. (Switching to a smaller size, it cut the old response's tail short; see
+// the next test.)
+TEST(CabinetConvolver, EqualsThePreviousConvolverThroughSelectionChanges)
+{
+    struct Change {
+        size_t at;
+        int number;
+    };
+    const Change changes[] = {
+        {700, 2},   {1403, 0}, {2009, 5}, {2600, 1},  {3111, 7},   {3800, 11}, {4405, 12},
+        {5002, 11}, {5608, 6}, {6300, 9}, {6917, 8}, {7500, -4}, {8214, 100}, {8900, 10},
+    };
+    // Changes to a smaller size come after a silence longer than any response, so there is
+    // no tail left to cut.
+    std::vector<float> in = noise(10000, 2024);
+    for (size_t i = 7000; i < 7500; ++i)
+        in[i] = 0.0f;
+    CabinetConvolver partitioned;
+    BlockFftCabinetConvolver previous;
+    std::vector<float> a(in.size()), b(in.size());
+    size_t next = 0;
+    for (size_t i = 0; i < in.size(); ++i) {
+        if (next < std::size(changes) && changes[next].at == i) {
+            partitioned.select(changes[next].number);
+            previous.select(changes[next].number);
+            ++next;
+        }
+        a[i] = partitioned.process(in[i]);
+        b[i] = previous.process(in[i]);
+        ASSERT_EQ(partitioned.currentResponse(), previous.currentResponse());
+        ASSERT_EQ(partitioned.outputGain(), previous.outputGain());
+    }
+    EXPECT_LT(relativeRms(b, a), 1e-6);
+    double peak = 0.0;
+    for (size_t i = 0; i < a.size(); ++i)
+        peak = std::max(peak, std::fabs(static_cast<double>(a[i]) - b[i]));
+    EXPECT_LT(peak, 2e-6);
+}
+
+// Two convolvers fed the same signal; one switches to a response of a smaller transform
+// size, the reference does not. Everything the old response owes to earlier input plays
+// on at its old level, to the end of its tail; the unfinished block meets the new one.
+TEST(CabinetConvolver, SwitchingToAShorterResponseLetsTheOldTailRingOut)
+{
+    const CabinetResponse& old = kCabinetResponses[6];
     for (int phase = 0; phase < 16; phase += 5) {
+        std::vector<float> in = noise(800 + static_cast<size_t>(phase), 99);
         CabinetConvolver switching;
         CabinetConvolver reference;
-        switching.select(6);  // N 512
+        switching.select(6);  // N 512, 316 taps
         reference.select(6);
-        for (int i = 0; i < 800 + phase; ++i) {
-            const float x = u(rng);
+        for (float x : in)
             ASSERT_EQ(switching.process(x), reference.process(x));
-        }
         switching.select(0);  // N 64: 8 times the per-N gain
-        // The samples already in the unfinished input block are convolved with the new
-        // response and come out from sample 31 - phase on. Before that everything played
-        // is the old response's pending output; at a block boundary (phase 0), with
-        // silence afterwards, the 48 overlap entries the smaller size carries on follow.
-        const int kept = phase == 0 ? 31 + 48 : 31 - phase;
+        // With silence afterwards, the old response's share of the last complete block ends
+        // 31 + 315 samples after that block began (31 + 315 - 16 - phase from here); until
+        // the new response sounds, at 31 - phase, that is all there is.
+        const int tailEnd = kLatency + old.length - 1 - CabinetConvolver::kBlockSize - phase;
         double peak = 0.0;
-        for (int i = 0; i < kept; ++i) {
+        for (int i = 0; i < kLatency - phase; ++i) {
             const float a = switching.process(0.0f);
             const float b = reference.process(0.0f);
             peak = std::max(peak, static_cast<double>(std::fabs(b)));
-            ASSERT_NEAR(a, b, 1e-6 * (1.0 + std::fabs(b))) << "phase " << phase << " sample " << i;
+            ASSERT_NEAR(a, b, 2e-6 * (1.0 + std::fabs(b))) << "phase " << phase << " sample " << i;
         }
         EXPECT_GT(peak, 0.01);  // there was a real tail to compare
+        if (phase == 0) {
+            // No unfinished block: the old tail alone plays on to its end.
+            for (int i = kLatency; i < tailEnd + 100; ++i) {
+                const float a = switching.process(0.0f);
+                const float b = reference.process(0.0f);
+                ASSERT_NEAR(a, b, 2e-6 * (1.0 + std::fabs(b))) << "sample " << i;
+            }
+        }
         EXPECT_EQ(switching.currentResponse(), 0);
     }
 }
@@ -209,18 +298,18 @@ TEST(CabinetConvolver, GainOnlyChangeKeepsTheWholeTail)
     expectImpulseResponse(switching, 11, kPlusOneDb * 1.0, 3);
 }
 
-TEST(CabinetConvolver, StaleOverlapDoesNotReturnWhenALargerSizeIsChosenAgain)
+TEST(CabinetConvolver, NoStaleTailReturnsWhenALongerResponseIsChosenAgain)
 {
     std::mt19937 rng(3);
     std::uniform_real_distribution<float> u(-1.0f, 1.0f);
     CabinetConvolver c;
-    c.select(8);  // N 512: the overlap fills up to entry 495
+    c.select(8);  // 312 taps
     for (int i = 0; i < 1000; ++i)
         c.process(u(rng));
-    c.select(2);  // N 64: only entries 0..47 are used from here on
-    for (int i = 0; i < 200; ++i)
+    c.select(2);  // 41 taps
+    for (int i = 0; i < 400; ++i)
         c.process(0.0f);
-    c.select(9);  // N 512 again
+    c.select(9);  // 308 taps again
     for (int i = 0; i < 1000; ++i)
         ASSERT_LT(std::fabs(c.process(0.0f)), 1e-12f) << i;
 }
