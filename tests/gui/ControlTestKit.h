@@ -112,7 +112,8 @@ struct Panel : ::testing::Test {
     }
     void TearDown() override
     {
-        frame->release();  // with every view in it
+        if (frame)
+            frame->release();  // with every view in it
         EXPECT_FALSE(editor.unbalanced);
         EXPECT_EQ(editor.depth, 0) << editor.log;
     }
