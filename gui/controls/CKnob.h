@@ -6,7 +6,7 @@
 #include "gui/controls/CControl.h"
 
 // Process-wide knob modes (CFrame::setKnobModeForAll); alt swaps linear and circular.
-enum CKnobMode : int32_t { kCircularMode = 0, kRelativCircularMode = 1, kLinearMode = 2 };
+enum CKnobMode : int32_t { kCircularMode = 0, kRelativeCircularMode = 1, kLinearMode = 2 };
 
 class CKnob : public CControl {
 public:
