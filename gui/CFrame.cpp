@@ -82,16 +82,25 @@ void CFrame::update(CDrawContext* context)
         setDirty(false);
         return;
     }
+    // The modal view lies over the panel: it is brought up to date last, and drawn again
+    // whenever something under it was.
     CRect clip;
     context->getClipRect(clip);
-    if (pModalView && pModalView->isDirty())
-        pModalView->update(context);
+    bool modalCovered = false;
     for (size_t i = 0; i < children.size(); ++i) {
         CView* child = children[i];
+        if (child == pModalView)
+            continue;
+        if (pModalView && child->isDirty() && child->overlaps(pModalView->getViewSize()))
+            modalCovered = true;
         context->setClipRect(child->getViewSize().intersection(clip));
         child->update(context);
     }
     context->setClipRect(clip);
+    if (pModalView && (modalCovered || pModalView->isDirty())) {
+        pModalView->setDirty(true);
+        pModalView->update(context);
+    }
 }
 
 void CFrame::draw(CDrawContext* context)
