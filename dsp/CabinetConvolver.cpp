@@ -6,16 +6,28 @@
 #include <cmath>
 #include <mutex>
 
+#include <pthread.h>
+
 namespace {
 
 // FFTW's planner keeps global state and is not thread-safe: every plan creation and
 // destruction in the process goes through this one lock. Only construction and
 // destruction take it, never the audio path.
-std::mutex& fftwPlannerMutex()
-{
-    static std::mutex m;
-    return m;
-}
+//
+// It is built when the file is loaded, not on first use: on Windows the runtime's
+// first-use guard registers the calling thread with the threads library, which unloading
+// the DLL never gives back (a thread-local storage slot, two handles, some heap). There
+// the threads library also allocates the mutex's state on its first lock; destroying the
+// mutex explicitly at unload frees it (std::mutex's destructor does nothing).
+class PlannerMutex {
+public:
+    ~PlannerMutex() { pthread_mutex_destroy(mutex_.native_handle()); }
+    std::mutex& get() { return mutex_; }
+
+private:
+    std::mutex mutex_;
+};
+PlannerMutex fftwPlanner;
 
 // Convolvers alive in the process, guarded by the planner mutex. When the last one goes,
 // FFTW's planner caches are freed too, so that a host unloading the plug-in gets all of
@@ -88,7 +100,7 @@ CabinetConvolver::CabinetConvolver(float /*sampleRate*/)
       sizes_(kCabinetResponseCount)
 {
     std::vector<float> scratch(kBufferSize, 0.0f);
-    std::lock_guard<std::mutex> lock(fftwPlannerMutex());
+    std::lock_guard<std::mutex> lock(fftwPlanner.get());
     ++liveConvolvers;
     for (int r = 0; r < kCabinetResponseCount; ++r) {
         const int n = fftSizeFor(r);
@@ -116,7 +128,7 @@ CabinetConvolver::CabinetConvolver(float /*sampleRate*/)
 
 CabinetConvolver::~CabinetConvolver()
 {
-    std::lock_guard<std::mutex> lock(fftwPlannerMutex());
+    std::lock_guard<std::mutex> lock(fftwPlanner.get());
     for (int r = 0; r < kCabinetResponseCount; ++r) {
         fftwf_destroy_plan(plans_->forward[r]);
         fftwf_destroy_plan(plans_->inverse[r]);
