@@ -14,11 +14,11 @@ namespace {
 // destruction in the process goes through this one lock. Only construction and
 // destruction take it, never the audio path.
 //
-// It is built when the file is loaded, not on first use: on Windows the runtime's
-// first-use guard registers the calling thread with the threads library, which unloading
-// the DLL never gives back (a thread-local storage slot, two handles, some heap). There
-// the threads library also allocates the mutex's state on its first lock; destroying the
-// mutex explicitly at unload frees it (std::mutex's destructor does nothing).
+// It is built when the file is loaded, not on first use: the runtime's first-use guard
+// works with a mutex of its own, which on Windows is a threads-library object that
+// unloading the DLL never frees. There the threads library also allocates this mutex's
+// state on its first lock; destroying the mutex at unload frees it (std::mutex's
+// destructor does nothing).
 class PlannerMutex {
 public:
     ~PlannerMutex() { pthread_mutex_destroy(mutex_.native_handle()); }

@@ -75,8 +75,9 @@ private:
     // exp(-1 / (i * rate / 256)): one-pole coefficients for time constants in 1/256 s steps.
     std::array<float, kCoefficientTableSize> coefficients_{};
     // The gain computer's conversions, built with the compressor like the table above. Not
-    // one shared copy built on first use: the runtime's first-use guard makes the Windows
-    // threads library keep a record of the calling thread that unloading the DLL leaks.
+    // one shared copy built on first use: the runtime's first-use guard works with a mutex
+    // of its own, which on Windows is a threads-library object that unloading the DLL
+    // never frees.
     std::array<float, kConversionTableSize> dbToLinearTable_{};
     std::array<float, kConversionTableSize> linearToDbTable_{};
 
