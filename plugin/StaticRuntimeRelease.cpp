@@ -19,9 +19,10 @@ namespace {
 
 #if defined(_WIN32)
 
-// A DLL's C runtime runs its destructor functions first, then the destructors of static
-// objects, the last built first. This object is built before every other static object
-// of the file (the runtime's own included), so it is destroyed last.
+// A DLL's C runtime destroys static objects in the reverse order of their construction
+// and runs its destructor functions before it destroys the objects built while the file
+// was loaded. This object is built before every other static object of the file (the
+// runtime's own included), so its destructor is the last code of the file to run.
 struct ExceptionPoolRelease {
     ~ExceptionPoolRelease() { __gnu_cxx::__freeres(); }
 };
@@ -29,8 +30,9 @@ __attribute__((init_priority(101))) ExceptionPoolRelease exceptionPoolRelease;
 
 #else
 
-// The loader runs the destructors of static objects, then the destructor functions, the
-// one of priority 101 last.
+// At unload (and at exit) the loader runs the file's destructor functions and the
+// destructors of its static objects, and the destructor function of priority 101 after
+// all of them.
 __attribute__((destructor(101))) void releaseExceptionPool()
 {
     __gnu_cxx::__freeres();
