@@ -26,29 +26,6 @@ constexpr float kMakeupSpanAboveUnity = 30.0f;
 constexpr float kConstructionRatioControl = 0.3f;
 constexpr float kConstructionRatioSpan = 9.0f;
 
-struct ConversionTables {
-    std::array<float, kTableSize> dbToLinear;
-    std::array<float, kTableSize> linearToDb;
-
-    ConversionTables()
-    {
-        for (int i = 0; i < kTableSize; ++i) {
-            const double db = i * static_cast<double>(kDbTableSpan) / kTableSize + kDbTableBottom;
-            dbToLinear[i] = static_cast<float>(std::pow(10.0, db / 20.0));
-            const double amplitude =
-                i * static_cast<double>(kAmplitudeTableSpan) / kTableSize + 2e-10;
-            linearToDb[i] = static_cast<float>(20.0 * std::log10(amplitude));
-        }
-    }
-};
-
-// Built once, on first use (thread-safe); every compressor reads the same values.
-const ConversionTables& tables()
-{
-    static const ConversionTables instance;
-    return instance;
-}
-
 } // namespace
 
 Compressor::Compressor(int sampleRate) : designRate_(sampleRate)
@@ -59,7 +36,12 @@ Compressor::Compressor(int sampleRate) : designRate_(sampleRate)
             i * static_cast<double>(designRate_) / kCoefficientTableSize;
         coefficients_[i] = static_cast<float>(std::exp(-1.0 / timeConstantSamples));
     }
-    tables();
+    for (int i = 0; i < kTableSize; ++i) {
+        const double db = i * static_cast<double>(kDbTableSpan) / kTableSize + kDbTableBottom;
+        dbToLinearTable_[i] = static_cast<float>(std::pow(10.0, db / 20.0));
+        const double amplitude = i * static_cast<double>(kAmplitudeTableSpan) / kTableSize + 2e-10;
+        linearToDbTable_[i] = static_cast<float>(20.0 * std::log10(amplitude));
+    }
 
     const float ratio = 1.0f + kConstructionRatioSpan * kConstructionRatioControl;
     ratio_ = ratio;
@@ -67,9 +49,9 @@ Compressor::Compressor(int sampleRate) : designRate_(sampleRate)
     thresholdLinear_ = dbToLinear(0.0f);
 }
 
-float Compressor::dbToLinear(float db)
+float Compressor::dbToLinear(float db) const
 {
-    const auto& t = tables().dbToLinear;
+    const auto& t = dbToLinearTable_;
     const float a = (db - kDbTableBottom) * static_cast<float>(kTableSize) / kDbTableSpan;
     const double n = nearestTiesToEven(a - 0.5f);
     if (n > kTableSize - 3)
@@ -82,9 +64,9 @@ float Compressor::dbToLinear(float db)
     return 0.0f; // below -60 dB (and NaN)
 }
 
-float Compressor::linearToDb(float x)
+float Compressor::linearToDb(float x) const
 {
-    const auto& t = tables().linearToDb;
+    const auto& t = linearToDbTable_;
     const float a = (x - kAmplitudeOffset) * static_cast<float>(kTableSize) / kAmplitudeTableSpan;
     const double n = nearestTiesToEven(a - 0.5f);
     if (n > kTableSize - 2)

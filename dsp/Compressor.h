@@ -41,8 +41,8 @@ public:
 
     // Table conversions with linear interpolation: -60 dB .. about +23.9 dB, and
     // amplitudes 0 .. about 9 (below about 0.0176 a straight-line approximation).
-    static float dbToLinear(float db);
-    static float linearToDb(float x);
+    float dbToLinear(float db) const;
+    float linearToDb(float x) const;
 
     int getDesignSampleRate() const { return designRate_; }
     float getThresholdDb() const { return thresholdDb_; }
@@ -76,6 +76,12 @@ private:
     int designRate_;
     // exp(-1 / (i * rate / 256)): one-pole coefficients for time constants in 1/256 s steps.
     std::array<float, kCoefficientTableSize> coefficients_{};
+    // The gain computer's conversions, built with the compressor like the table above. Not
+    // one shared copy built on first use: the runtime's first-use guard works with a mutex
+    // of its own, which on Windows is a threads-library object that unloading the DLL
+    // never frees.
+    std::array<float, kConversionTableSize> dbToLinearTable_{};
+    std::array<float, kConversionTableSize> linearToDbTable_{};
 
     // Written by the setters, read by process.
     SharedFloat thresholdDb_{0.0f};

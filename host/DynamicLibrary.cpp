@@ -23,14 +23,27 @@ void* DynamicLibrary::symbol(const std::string& name) const
     return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name.c_str()));
 }
 
+bool DynamicLibrary::isLoaded(const std::string& path)
+{
+    return GetModuleHandleA(path.c_str()) != nullptr;
+}
+
 #else
 #include <dlfcn.h>
 
+namespace {
+
+// A path without a slash would be searched for in the system folders.
+std::string located(const std::string& path)
+{
+    return path.find('/') == std::string::npos ? "./" + path : path;
+}
+
+}  // namespace
+
 std::unique_ptr<DynamicLibrary> DynamicLibrary::open(const std::string& path, std::string& error)
 {
-    // A path without a slash would be searched for in the system folders.
-    const std::string located = path.find('/') == std::string::npos ? "./" + path : path;
-    void* handle = dlopen(located.c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* handle = dlopen(located(path).c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         const char* reason = dlerror();
         error = reason ? reason : "cannot load " + path;
@@ -47,5 +60,13 @@ DynamicLibrary::~DynamicLibrary()
 void* DynamicLibrary::symbol(const std::string& name) const
 {
     return dlsym(handle_, name.c_str());
+}
+
+bool DynamicLibrary::isLoaded(const std::string& path)
+{
+    void* handle = dlopen(located(path).c_str(), RTLD_LAZY | RTLD_NOLOAD);
+    if (handle)
+        dlclose(handle);  // RTLD_NOLOAD still counts a reference
+    return handle != nullptr;
 }
 #endif

@@ -11,6 +11,10 @@ public:
 
     void* symbol(const std::string& name) const;
 
+    // Whether the file is loaded in this process at all, by anyone: after the last
+    // DynamicLibrary on it is gone, a file that unloads cleanly is not.
+    static bool isLoaded(const std::string& path);
+
 private:
     explicit DynamicLibrary(void* handle) : handle_(handle) {}
     void* handle_;

@@ -39,34 +39,39 @@ float settle(Compressor& c, float x, int channel = 0)
     return g;
 }
 
+class CompressorTables : public ::testing::Test {
+protected:
+    const Compressor compressor{kRate};
+};
+
 } // namespace
 
-TEST(CompressorTables, DecibelToLinearFollowsTheCurve)
+TEST_F(CompressorTables, DecibelToLinearFollowsTheCurve)
 {
     for (float db = -59.0f; db <= 23.0f; db += 0.37f)
-        ASSERT_NEAR(Compressor::dbToLinear(db), amplitudeOf(db), 1e-4 * amplitudeOf(db)) << db;
-    EXPECT_NEAR(Compressor::dbToLinear(0.0f), 1.0f, 2e-5f);
-    EXPECT_EQ(Compressor::dbToLinear(-70.0f), 0.0f);
+        ASSERT_NEAR(compressor.dbToLinear(db), amplitudeOf(db), 1e-4 * amplitudeOf(db)) << db;
+    EXPECT_NEAR(compressor.dbToLinear(0.0f), 1.0f, 2e-5f);
+    EXPECT_EQ(compressor.dbToLinear(-70.0f), 0.0f);
     // Above the table the last usable entry is held.
     const double top = amplitudeOf(1022 * 84.0 / 1024 - 60);
-    EXPECT_NEAR(Compressor::dbToLinear(40.0f), top, 1e-6 * top);
-    EXPECT_EQ(Compressor::dbToLinear(40.0f), Compressor::dbToLinear(200.0f));
+    EXPECT_NEAR(compressor.dbToLinear(40.0f), top, 1e-6 * top);
+    EXPECT_EQ(compressor.dbToLinear(40.0f), compressor.dbToLinear(200.0f));
 }
 
-TEST(CompressorTables, LinearToDecibelFollowsTheCurve)
+TEST_F(CompressorTables, LinearToDecibelFollowsTheCurve)
 {
     for (float x = 0.1f; x <= 8.9f; x += 0.013f)
-        ASSERT_NEAR(Compressor::linearToDb(x), dbOf(x), 0.01) << x;
-    EXPECT_NEAR(Compressor::linearToDb(0.5f), -6.0206f, 0.005f);
-    EXPECT_NEAR(Compressor::linearToDb(20.0f), dbOf(1023 * 9.0 / 1024), 1e-4);
+        ASSERT_NEAR(compressor.linearToDb(x), dbOf(x), 0.01) << x;
+    EXPECT_NEAR(compressor.linearToDb(0.5f), -6.0206f, 0.005f);
+    EXPECT_NEAR(compressor.linearToDb(20.0f), dbOf(1023 * 9.0 / 1024), 1e-4);
     // Near zero a straight line takes over: about -46 dB at 0 up to the third entry.
-    EXPECT_NEAR(Compressor::linearToDb(0.0f), -46.0f, 1e-3f);
+    EXPECT_NEAR(compressor.linearToDb(0.0f), -46.0f, 1e-3f);
     const float third = static_cast<float>(dbOf(2 * 9.0 / 1024));
-    EXPECT_NEAR(Compressor::linearToDb(2 * 9.0f / 1024), third, 1e-3f);
-    EXPECT_LT(Compressor::linearToDb(0.001f), Compressor::linearToDb(0.01f));
+    EXPECT_NEAR(compressor.linearToDb(2 * 9.0f / 1024), third, 1e-3f);
+    EXPECT_LT(compressor.linearToDb(0.001f), compressor.linearToDb(0.01f));
 }
 
-TEST(CompressorTables, BoundaryTieRoundsToEvenInEveryRoundingMode)
+TEST_F(CompressorTables, BoundaryTieRoundsToEvenInEveryRoundingMode)
 {
     // -59.91796875 dB is exactly one table step above -60: the index before the bottom
     // check is 0.5, which rounds to the even 0, so the result is silence. Just above, the
@@ -76,11 +81,11 @@ TEST(CompressorTables, BoundaryTieRoundsToEvenInEveryRoundingMode)
     const int saved = std::fegetround();
     for (int mode : modes) {
         std::fesetround(mode);
-        const float atTie = Compressor::dbToLinear(tie);
+        const float atTie = compressor.dbToLinear(tie);
         std::fesetround(saved);
         EXPECT_EQ(atTie, 0.0f) << "rounding mode " << mode;
     }
-    EXPECT_NEAR(Compressor::dbToLinear(-59.9f), amplitudeOf(-59.9), 1e-6);
+    EXPECT_NEAR(compressor.dbToLinear(-59.9f), amplitudeOf(-59.9), 1e-6);
 }
 
 TEST(CompressorControls, AttackControlZeroIsTwoMilliseconds)
