@@ -34,13 +34,21 @@ struct Channel {
         if ((run & (run + 1)) != 0 || run > 0xFFFFu)
             return false;  // not a contiguous run of bits, or wider than 16
         max = uint32_t(run);
+        prepareTable();
         return true;
     }
     uint8_t operator()(uint32_t pixel) const
     {
         const uint32_t v = (pixel & mask) >> shift;
-        return uint8_t((uint64_t(v) * 255u + max / 2) / max);
+        return max <= 255 ? scaled[v] : uint8_t((uint64_t(v) * 255u + max / 2) / max);
     }
+    // Channels of up to 8 bits look their scaled value up.
+    void prepareTable()
+    {
+        for (uint32_t v = 0; v <= max && v <= 255; ++v)
+            scaled[v] = uint8_t((v * 255u + max / 2) / max);
+    }
+    uint8_t scaled[256] = {};
 };
 
 struct Layout {
@@ -112,7 +120,7 @@ bool decodePixels(const Layout& l, const unsigned char* pixels, size_t available
 {
     if (l.rowBytes == 0 || available / l.rowBytes < size_t(l.height))
         return false;
-    if (!out.allocate(l.width, l.height))
+    if (!out.allocate(l.width, l.height, false))
         return false;
     const size_t bytesPerPixel = l.bitsPerPixel / 8;
     for (int32_t y = 0; y < l.height; ++y) {

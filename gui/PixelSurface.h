@@ -5,7 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
+#include <new>
 
 #include "gui/GuiTypes.h"
 
@@ -34,18 +35,23 @@ public:
     {
     }
 
-    bool allocate(int32_t width, int32_t height)
+    // New memory of the given size; black unless `cleared` is false (for a caller that
+    // writes every pixel itself).
+    bool allocate(int32_t width, int32_t height, bool cleared = true)
     {
-        own.clear();
+        own.reset();
         w = h = pitch = 0;
         data = nullptr;
         if (width <= 0 || height <= 0 || int64_t(width) * height > kMaxPixels)
             return false;
-        own.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0u);
+        const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+        own.reset(cleared ? new (std::nothrow) uint32_t[count]() : new (std::nothrow) uint32_t[count]);
+        if (!own)
+            return false;  // no memory: an empty surface, drawn on as nothing
         w = width;
         h = height;
         pitch = width;
-        data = own.data();
+        data = own.get();
         return true;
     }
 
@@ -65,7 +71,7 @@ private:
     int32_t h = 0;
     int32_t pitch = 0;
     uint32_t* data = nullptr;
-    std::vector<uint32_t> own;
+    std::unique_ptr<uint32_t[]> own;
 };
 
 }  // namespace gui
