@@ -32,6 +32,10 @@ constexpr float kDiPeak = 0.7079458f;  // -3 dBFS
 constexpr double kBankSpanLu = 12.0;
 constexpr double kFamilySpanLu = 6.0;
 constexpr double kReadmeToleranceLu = 0.5;
+// Picking 12 dB softer must take a crunch program down by at least this much: it cleans
+// up, where a hard-clipping lead stays at nearly one level (2 to 3 LU).
+constexpr float kSofterPicking = 0.25118864f;  // -12 dB
+constexpr double kCrunchCleanUpLu = 5.0;
 constexpr std::size_t kNameBuffer = 64;  // room for the longest factory name (26 characters)
 const int kGivenPrograms[] = {0, 47, 58, 64};
 
@@ -151,6 +155,43 @@ TEST(ProgramLoudness, DesignedProgramsShareOneLevel)
             << family << ": quietest \"" << bank[quietest].name << "\" " << bank[quietest].lufs
             << " LUFS, loudest \"" << bank[loudest].name << "\" " << bank[loudest].lufs << " LUFS";
     }
+}
+
+TEST(ProgramLoudness, CrunchProgramsCleanUpWhenPickedSofter)
+{
+    const std::vector<Measured>& bank = measuredBank();
+    int crunch = 0;
+    for (int p = 0; p < kNumPrograms; ++p) {
+        if (bank[p].family != "crunch")
+            continue;
+        ++crunch;
+        const double softer = renderLoudness(p, diSignal(), kSofterPicking);
+        EXPECT_GE(bank[p].lufs - softer, kCrunchCleanUpLu)
+            << "\"" << bank[p].name << "\": " << bank[p].lufs << " LUFS picked hard, " << softer << " picked softer";
+    }
+    EXPECT_EQ(crunch, 8);
+}
+
+TEST(ProgramLoudness, GatesSitOnTheHighestGainPrograms)
+{
+    // The bank has room for twenty gates; every gated program has at least the Drive of
+    // every program without one.
+    float lowestGated = 1.0f, highestOpen = 0.0f;
+    int gated = 0;
+    auto host = loadPlugin();
+    ASSERT_TRUE(host);
+    for (int p = 0; p < kNumPrograms; ++p) {
+        host->setProgram(p);
+        const float drive = host->getParameter(kDrive);
+        if (host->getParameter(kGateBypass) > 0.0f) {
+            ++gated;
+            lowestGated = std::min(lowestGated, drive);
+        } else {
+            highestOpen = std::max(highestOpen, drive);
+        }
+    }
+    EXPECT_EQ(gated, 20);
+    EXPECT_GE(lowestGated, highestOpen);
 }
 
 TEST(ProgramLoudness, ReadmeTableShowsTheMeasuredLevels)
