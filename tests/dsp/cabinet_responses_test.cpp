@@ -74,6 +74,51 @@ TEST(CabinetResponses, TellingValues)
     }
 }
 
+// Level at 8 kHz and at 12 kHz against 1 kHz, in dB: the band of each response, as the
+// responses' generator documents and checks them (guitar speakers are some 11 to 35 dB
+// down at 8 kHz; the short bank A voicings fall less far than the long cabinets).
+struct TopBand {
+    double low8k, high8k, low12k, high12k;
+};
+const TopBand kTopBands[kCabinetResponseCount] = {
+    {-20, -14, -35, -27}, {-34, -28, -29, -21}, {-16, -10, -30, -22}, {-19, -13, -34, -26},
+    {-11, -5, -23, -15},  {-21, -15, -26, -18}, {-25, -19, -43, -35}, {-20, -14, -40, -32},
+    {-19, -13, -37, -29}, {-32, -26, -50, -42}, {-17, -11, -25, -17}, {-18, -12, -36, -28},
+};
+
+TEST(CabinetResponses, TopEndLiesInItsBand)
+{
+    for (int r = 0; r < kCabinetResponseCount; ++r) {
+        const CabinetResponse& h = kCabinetResponses[r];
+        const TopBand& band = kTopBands[r];
+        const double at8k = levelDb(h, 8000.0) - levelDb(h, 1000.0);
+        const double at12k = levelDb(h, 12000.0) - levelDb(h, 1000.0);
+        EXPECT_GE(at8k, band.low8k) << r;
+        EXPECT_LE(at8k, band.high8k) << r;
+        EXPECT_GE(at12k, band.low12k) << r;
+        EXPECT_LE(at12k, band.high12k) << r;
+    }
+}
+
+TEST(CabinetResponses, VoicingsRiseFromTheLowsIntoTheMids)
+{
+    // The plain bank A voicings (not the bass-heavy Tweed, 3) stand their mids over 0 Hz,
+    // as a small speaker does, and every bank A voicing is well down by 10 kHz.
+    for (int r : {0, 2})
+        EXPECT_GT(maxLevelDb(kCabinetResponses[r], 1000.0, 4000.0), levelDb(kCabinetResponses[r], 0.0) + 4.0) << r;
+    for (int r = 0; r < 6; ++r) {
+        const CabinetResponse& h = kCabinetResponses[r];
+        EXPECT_LT(maxLevelDb(h, 10000.0, 22000.0), maxLevelDb(h, 0.0, 5000.0) - 18.0) << r;
+    }
+}
+
+TEST(CabinetResponses, ComboCabinetKeepsItsLowEnd)
+{
+    // Response 8 (the open-back 2x12) is within 10 dB of its loudest point at 63 Hz.
+    const CabinetResponse& h = kCabinetResponses[8];
+    EXPECT_GT(levelDb(h, 63.0), maxLevelDb(h, 0.0, 22000.0) - 10.0);
+}
+
 TEST(CabinetResponses, PairsShareTheirOnset)
 {
     // Responses 0/3, 4/5 and 7/11 start alike and part in their low end.

@@ -256,7 +256,13 @@ TEST(FactoryBank, DriveFollowsTheName)
         if (contains(name, "Clean")) {
             EXPECT_EQ(drive, 0.0f) << name;
         }
-        if (contains(name, "Crunch") || contains(name, "Edge") || contains(name, "Edgy")) {
+        // Crunch sits low enough that softer picking cleans it up (tests/loudness measures
+        // that); an edge is a little more driven.
+        if (contains(name, "Crunch")) {
+            EXPECT_GE(drive, 0.2f) << name;
+            EXPECT_LE(drive, 0.35f) << name;
+        }
+        if (contains(name, "Edge") || contains(name, "Edgy")) {
             EXPECT_GE(drive, 0.3f) << name;
             EXPECT_LT(drive, 0.6f) << name;
         }
@@ -356,8 +362,9 @@ TEST(FactoryBank, LevelsAndDelaysAreSensible)
     for (int p = 0; p < kNumPrograms; ++p) {
         const char* name = kFactoryBank[p].name;
         const float* v = values(p);
-        EXPECT_GE(v[kVolume], 0.4f) << name;  // 0.5 is unity
-        EXPECT_LE(v[kVolume], 0.7f) << name;
+        // 0.5 is unity; the few programs that may leave it use it to even out the bank's
+        // levels (tests/loudness), from -3 dB (0.35) to +6 dB (1.0).
+        EXPECT_GE(v[kVolume], 0.35f) << name;
         if (v[kReverb] > 0.0f) {
             EXPECT_LE(v[kReverb], 0.6f) << name;
         }

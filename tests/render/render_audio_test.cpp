@@ -9,6 +9,16 @@ namespace {
 
 constexpr int kCabinetDelay = 31;  // samples at 44100 Hz
 constexpr float kSilence = 1e-6f;
+constexpr float kQuiet = 3.1623e-5f;  // -90 dBFS, where an automatic tail ends
+constexpr std::size_t kFade = 441;    // every file's last 10 ms fade out
+
+float peakOf(const std::vector<float>& x, std::size_t begin, std::size_t end)
+{
+    float peak = 0.0f;
+    for (std::size_t i = begin; i < end; ++i)
+        peak = std::max(peak, std::fabs(x[i]));
+    return peak;
+}
 
 std::size_t peakIndex(const std::vector<float>& x)
 {
@@ -130,8 +140,34 @@ TEST_F(RenderAudio, AlignmentRemovesTheCabinetDelay)
     ASSERT_EQ(delayed.size(), x.size());
     EXPECT_EQ(firstAbove(aligned, kSilence), 200);
     EXPECT_EQ(firstAbove(delayed, kSilence), 200 + kCabinetDelay);
-    for (std::size_t i = 0; i + kCabinetDelay < x.size(); ++i)
+    // Equal up to the last 10 ms, which fade out at the same place in both files.
+    for (std::size_t i = 0; i + kCabinetDelay + kFade < x.size(); ++i)
         ASSERT_EQ(aligned[i], delayed[i + kCabinetDelay]) << i;
+}
+
+TEST_F(RenderAudio, AlignmentFollowsTheCabinetInAndOut)
+{
+    // An impulse at the very first sample comes out at sample 0 whether the cabinet is in
+    // the chain (its delay removed) or out of it (Amplifier BYPASS, or Power off: nothing
+    // to remove, so nothing is cut from the start).
+    std::vector<float> x(4410, 0.0f);
+    x[0] = 0.5f;
+    write("impulse.wav", monoAudio(44100, x));
+    const std::vector<std::vector<std::string>> chains = {
+        {"--program", "0"}, {"--program", "0", "--set", "Amplifier=1"}, {"--program", "0", "--set", "Power=0"}};
+    for (std::size_t c = 0; c < chains.size(); ++c) {
+        SCOPED_TRACE(c);
+        std::vector<std::string> args = chains[c];
+        const std::string output = "out" + std::to_string(c) + ".wav";
+        args.insert(args.end(), {"--tail", "0", "--float", "impulse.wav", output});
+        render(args);
+        const std::vector<float> y = read(output).channel(0);
+        ASSERT_EQ(y.size(), x.size());
+        EXPECT_EQ(firstAbove(y, kSilence), 0);
+        EXPECT_GT(std::fabs(y[peakIndex(y)]), 0.05f);
+    }
+    // With Power off the plug-in passes the input sum: the impulse, doubled, in place.
+    EXPECT_EQ(read("out2.wav").channel(0)[0], 1.0f);
 }
 
 TEST_F(RenderAudio, AlignmentHoldsThroughRateConversion)
@@ -169,15 +205,87 @@ TEST_F(RenderAudio, TailExtendsTheOutputSoEffectsRingOut)
     render({"--tail", "0", "short.wav", "none.wav"});
     render({"--tail", "0.5", "--set", "Delay Bypass=1", "--set", "Delay Mix=0.6", "short.wav", "echo.wav"});
     render({"--tail", "0.5", "short48.wav", "tail48.wav"});
-    render({"short.wav", "default.wav"});
     EXPECT_EQ(read("none.wav").frames(), 4410u);
     EXPECT_EQ(read("tail48.wav").frames(), 4800u + 24000u);
-    EXPECT_EQ(read("default.wav").frames(), 4410u + 2u * 44100u);
     const Audio echo = read("echo.wav");
     ASSERT_EQ(echo.frames(), 4410u + 22050u);
     // Well after the input has ended, the delay's repeats are still there.
     const std::vector<float> left = echo.channel(0);
     EXPECT_GT(rms(left, 4410 + 4410, left.size()), 1e-3);
+}
+
+TEST_F(RenderAudio, AutomaticTailLetsADelayRingOutAndEndsQuiet)
+{
+    // A short note into long, slowly fading repeats (Delay Speed 0.3, about 200 ms apart):
+    // the default tail runs until the output has stayed under -90 dBFS for half a second,
+    // well past the fixed two seconds the tool used to give.
+    write("short.wav", monoAudio(44100, sine(44100, 220.0, 0.1, 0.3)));
+    render({"--program", "0", "--set", "Delay Bypass=1", "--set", "Delay Mix=0.6", "--set", "Delay Sustain=0.7",
+            "--set", "Delay Speed=0.3", "--float", "short.wav", "echo.wav"});
+    const std::vector<float> echo = read("echo.wav").channel(0);
+    ASSERT_GT(echo.size(), 4410u + 2u * 44100u);
+    // Repeats are still there two seconds after the note; the last half second is quiet,
+    // with the second before it not (the tail stopped where the repeats faded).
+    EXPECT_GT(rms(echo, 4410 + 88200, 4410 + 88200 + 4410), 1e-5);
+    EXPECT_LT(peakOf(echo, echo.size() - 22050, echo.size()), kQuiet);
+    EXPECT_GE(peakOf(echo, echo.size() - 22050 - 44100, echo.size() - 22050), kQuiet);
+    EXPECT_EQ(echo.back(), 0.0f);
+
+    // A clean program stops half a second (and a few milliseconds of decay) after the note;
+    // "auto" is the default.
+    render({"--program", "0", "short.wav", "default.wav"});
+    render({"--program", "0", "--tail", "auto", "short.wav", "auto.wav"});
+    const std::size_t frames = read("default.wav").frames();
+    EXPECT_GE(frames, 4410u + 22050u);
+    EXPECT_LT(frames, 4410u + 22050u + 2205u);
+    EXPECT_EQ(read("auto.wav").frames(), frames);
+}
+
+TEST_F(RenderAudio, AutomaticTailStopsAfterThirtySeconds)
+{
+    // Delay Sustain 1 repeats for ever: the tail ends at its limit.
+    write("short.wav", monoAudio(44100, sine(44100, 220.0, 0.1, 0.3)));
+    render({"--program", "0", "--set", "Delay Bypass=1", "--set", "Delay Sustain=1", "short.wav", "endless.wav"});
+    EXPECT_EQ(read("endless.wav").frames(), 4410u + 30u * 44100u);
+}
+
+TEST_F(RenderAudio, CutTailFadesOutInsteadOfClicking)
+{
+    // A fixed tail that ends in the middle of the repeats: the last 10 ms fall to silence.
+    write("short.wav", monoAudio(44100, sine(44100, 220.0, 0.1, 0.3)));
+    const std::vector<std::string> sound = {"--program", "0", "--set", "Delay Bypass=1", "--set", "Delay Mix=0.6",
+                                            "--set", "Delay Sustain=0.7", "--float"};
+    for (int rate : {44100, 48000}) {
+        SCOPED_TRACE(rate);
+        std::vector<std::string> args = sound;
+        const std::string output = "cut" + std::to_string(rate) + ".wav";
+        // The first repeat sounds from about 0.21 s to 0.31 s: the file ends inside it.
+        args.insert(args.end(), {"--tail", "0.18", "--rate", std::to_string(rate), "short.wav", output});
+        render(args);
+        const std::vector<float> y = read(output).channel(0);
+        const std::size_t fade = static_cast<std::size_t>(rate / 100), end = y.size();
+        ASSERT_GT(end, 4u * fade);
+        const float before = peakOf(y, end - 3 * fade, end - fade);
+        EXPECT_GT(before, 1e-3f) << "the repeats are still sounding where the fade begins";
+        EXPECT_LT(peakOf(y, end - fade / 10, end), 0.05f * before);
+        EXPECT_EQ(y.back(), 0.0f);
+    }
+}
+
+TEST_F(RenderAudio, InputGainScalesTheInput)
+{
+    // +6 dB doubles the input: a clean program, linear at this level, doubles its output;
+    // -6 dB halves it.
+    write("quiet.wav", monoAudio(44100, sine(44100, 330.0, 0.3, 0.01)));
+    render({"--program", "Basic Classic Clean", "--tail", "0", "--float", "quiet.wav", "plain.wav"});
+    render({"--program", "Basic Classic Clean", "--tail", "0", "--float", "--input-gain", "6.0206", "quiet.wav",
+            "up.wav"});
+    render({"--program", "Basic Classic Clean", "--tail", "0", "--float", "-g", "-6.0206", "quiet.wav", "down.wav"});
+    const std::vector<float> plain = read("plain.wav").channel(0), up = read("up.wav").channel(0),
+                             down = read("down.wav").channel(0);
+    const std::size_t begin = 2205, end = plain.size() - 2205;
+    EXPECT_NEAR(rms(up, begin, end) / rms(plain, begin, end), 2.0, 0.01);
+    EXPECT_NEAR(rms(down, begin, end) / rms(plain, begin, end), 0.5, 0.005);
 }
 
 TEST_F(RenderAudio, OutputRateCountsTheTailAndTheInput)
@@ -289,7 +397,8 @@ TEST_F(RenderAudio, BatchRendersLikeSingleRuns)
 
 TEST_F(RenderAudio, DemoRiffIsTheSameEveryTime)
 {
-    // With the amplifier switched off the plug-in passes the sum of its inputs: twice the riff.
+    // With the amplifier switched off the plug-in passes the sum of its inputs: twice the
+    // riff, with no cabinet delay to remove, so aligning or not makes no difference.
     render({"--demo", "--set", "Power=0", "--tail", "0", "--float", "first.wav"});
     render({"--demo", "--set", "Power=0", "--tail", "0", "--float", "--no-align", "second.wav"});
     const Audio first = read("first.wav"), second = read("second.wav");
@@ -300,10 +409,19 @@ TEST_F(RenderAudio, DemoRiffIsTheSameEveryTime)
     for (float v : b)
         peak = std::max(peak, std::fabs(v));
     EXPECT_NEAR(peak, 0.5f, 1e-6f);  // the riff peaks at 0.25 in each input
-    // Notes throughout: no quarter second is silent until the last chord is damped.
-    for (std::size_t start = 0; start + 11025 <= 30u * 11025u; start += 11025)
+    // Notes throughout: no quarter second is silent before the last chord fades.
+    for (std::size_t start = 0; start + 11025 <= 26u * 11025u; start += 11025)
         EXPECT_GT(rms(b, start, start + 11025), 1e-3) << start;
-    // The same riff both times (the first run shifted by the removed cabinet delay).
-    for (std::size_t i = 0; i + kCabinetDelay < a.size(); ++i)
-        ASSERT_EQ(a[i], b[i + kCabinetDelay]) << i;
+    // The last chord rings out inside the riff: each quarter second of its last 1.5 s
+    // quieter than the one before, the last one 40 dB under the chord's first.
+    const std::size_t chordStart = 6u * 44100u, quarter = 11025;
+    double previous = rms(b, chordStart, chordStart + quarter);
+    const double chordLevel = previous;
+    for (std::size_t start = b.size() - 6 * quarter; start < b.size(); start += quarter) {
+        const double level = rms(b, start, start + quarter);
+        EXPECT_LT(level, previous) << start;
+        previous = level;
+    }
+    EXPECT_LT(decibels(previous / chordLevel), -40.0);
+    EXPECT_EQ(a, b);
 }

@@ -32,7 +32,9 @@ TEST(RenderOptions, SingleBatchAndDemoForms)
     EXPECT_EQ(single.settings[0].value, 1.0f);
     EXPECT_EQ(single.settings[1].name, "Volume");
     EXPECT_EQ(single.settings[1].value, 0.25f);
+    EXPECT_FALSE(single.autoTail);
     EXPECT_EQ(single.tailSeconds, 0.5);
+    EXPECT_EQ(single.inputGainDb, 0.0);
     EXPECT_EQ(single.inputs, std::vector<std::string>{"in.wav"});
     EXPECT_EQ(single.output, "out.flac");
     EXPECT_TRUE(single.align);
@@ -42,6 +44,10 @@ TEST(RenderOptions, SingleBatchAndDemoForms)
     EXPECT_EQ(batch.inputs.size(), 3u);
     EXPECT_EQ(batch.jobs, 3);
     EXPECT_FALSE(batch.align);
+    EXPECT_TRUE(batch.autoTail) << "the tail is automatic unless --tail gives seconds";
+    EXPECT_TRUE(parse({"--tail", "3", "--tail", "auto", "a.wav", "b.wav"}).autoTail);
+    EXPECT_EQ(parse({"--input-gain", "9", "a.wav", "b.wav"}).inputGainDb, 9.0);
+    EXPECT_EQ(parse({"-g", "-4.5", "a.wav", "b.wav"}).inputGainDb, -4.5);
 
     Options demo = parse({"--demo", "--rate", "48000", "--float", "demo.wav"});
     EXPECT_TRUE(demo.demo);
@@ -63,6 +69,8 @@ TEST(RenderOptions, RefusedCombinations)
         {"-o", "d"},                            {"--force=yes", "a.wav", "b.wav"},
         {"--jobs", "0", "a.wav", "b.wav"},      {"--rate", "1000", "a.wav", "b.wav"},
         {"--tail"},                             {"--set", "=0.5", "a.wav", "b.wav"},
+        {"--tail", "soon", "a.wav", "b.wav"},   {"--input-gain", "61", "a.wav", "b.wav"},
+        {"--input-gain", "loud", "a.wav", "b.wav"},
     };
     for (const auto& args : refused)
         EXPECT_THROW(parseOptions(args), UsageError) << ::testing::PrintToString(args);
@@ -111,7 +119,8 @@ TEST_F(RenderMessages, HelpAndVersion)
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.out.rfind("Usage: korvalex-render", 0), 0u) << result.out;
     for (const char* option : {"--program", "--set", "--list-programs", "--list-parameters", "--tail", "--no-align",
-                               "--rate", "--float", "--demo", "--output-dir", "--quiet", "--bench", "--force"})
+                               "--rate", "--float", "--demo", "--output-dir", "--quiet", "--bench", "--force",
+                               "--input-gain", "-3 dBFS"})
         EXPECT_TRUE(mentions(result.out, option)) << option;
     result = run({"--version"});
     EXPECT_EQ(result.status, 0);

@@ -16,21 +16,32 @@ problem with the fixed values as equality constraints), with the weights chosen 
 the change lands where the ear minds it least.
 
 Bank A (0..5): short voicing filters of 41 to 48 taps, about one millisecond, which shape
-the tone broadly (a millisecond cannot hold detail below about 1 kHz).
-  0  Classic Lead   linear phase, 41 taps: flat lows and mids, a broad presence lift
-                    (+3.6 dB at 3 kHz), soft top roll-off (-9 dB at 10 kHz, -18 at 14).
+the tone broadly (a millisecond cannot hold detail below about 1 kHz), each a compact
+speaker voicing with its top rolled off. A response's largest tap can be no larger than
+the mean of its magnitude over 0..22 kHz, so the fixed largest tap of 0, 2 and 3 (0.56 to
+0.59, against a gain of 1 or 1.94 at 0 Hz) asks for mids well above 0 Hz where the top is
+rolled off: those three are speaker curves that rise from 0 Hz into the mids and fall
+steeply above 5 kHz, scaled so that their mean magnitude matches the largest tap.
+  0  Classic Lead   linear phase, 41 taps: lows 6 dB under 1 kHz (a small closed box),
+                    +2.5 dB around 2 kHz, fourth-order roll-off from 5 kHz (-17 dB at
+                    8 kHz, -31 dB at 12 kHz against 1 kHz).
   1  Modern Lead    48 taps, main lobe at tap 7 with short pre-ringing: a dark, heavy
                     voicing, lows 9 dB over 1 kHz and 14 dB over 3 kHz, steep fall
                     above 6 kHz.
-  2  Combo          linear phase, 41 taps: mid scoop around 1.5 kHz, +3 dB chime at
-                    4-5 kHz, soft top roll-off.
-  3  Tweed          response 0 with a +5.7 dB bass shelf below ~600 Hz (same centre tap
-                    and edge taps as 0, so the two share their transient).
+  2  Combo          linear phase, 41 taps: lows 4 dB under 1 kHz, chime of +2 to +3 dB
+                    at 2-4 kHz, roll-off from 5.5 kHz (-12 dB at 8 kHz, -26 at 12 kHz).
+  3  Tweed          linear phase, 41 taps, the edge taps of 0 (so the two share their
+                    transient): lows within about 1 dB of 1 kHz (the +5.7 dB at 0 Hz that
+                    sets it apart from 0), a soft dip at 3 kHz, roll-off from 5 kHz
+                    (-16 dB at 8 kHz, -30 at 12 kHz): warm and dark.
   4  Super Lead     47 taps, lobe at 7: +4.5 dB lows, a dip around 1 kHz, presence at
                     4 kHz, fall above 6 kHz.
   5  Rectified Lead response 4's transient with more low end (+8 dB below 300 Hz) and a
                     darker top.
-  The symmetric ones are least-squares linear-phase fits to their target curves. The
+  The symmetric ones are least-squares linear-phase fits to their target curves (the
+  speaker curve times a first-order shelf from the 0 Hz gain up to the mid level, the
+  mid level solved by bisection so that the curve's mean is the largest tap), moved onto
+  the fixed values by a change kept out of the band above 7 kHz. The
   others are the cascade of a short zero-phase presence kernel (peaking section and
   third-order low-pass, delayed by about 7 taps) and a minimum-phase low shelf; the eight
   parameters of each were tuned (once, by a simplex search kept out of this file) so that
@@ -55,8 +66,10 @@ ten-thousandths).
                          3.6 kHz, low-mid dip at 500 Hz, fall from 5 kHz.
   7  Modern Lead 4x12    tighter low end (nearly nothing at 0 Hz), scooped 450 Hz,
                          strong 2.8 kHz presence with a cone peak at 4.3 kHz.
-  8  Combo 2x12          open back: thin low end, inverted rear-wave reflection,
-                         presence at 2.4 and 3.9 kHz, top reaching to 6 kHz.
+  8  Combo 2x12          open back, but a full low end for one (closed-box high-pass
+                         at 60 Hz, a strong 100 Hz ring, about -9 dB at 63 Hz against
+                         its loudest point), inverted rear-wave reflection, a slight
+                         1 kHz dip, presence at 2.4 and 3.9 kHz, top reaching to 6 kHz.
   9  Tweed               open back with a loose, big low end, presence at 1.7 kHz,
                          the darkest top (fall from 4.7 kHz); microphone farther back.
   10 Super Lead 4x12     a close microphone blended with a room microphone 6.3 ms
@@ -265,13 +278,13 @@ def linear_phase_fit(length, amplitude, grid=4096):
     return [v.real for v in fft(spectrum, inverse=True)[:length]]
 
 
-def symmetric_voicing(table_entry, amplitude):
+def symmetric_voicing(table_entry, amplitude, weight=weight_flat):
     length = table_entry["length"]
     base = linear_phase_fit(length, amplitude)
     cons = fixed_value_constraints(length, table_entry)
     # Mirror the edge taps so that the result stays linear-phase.
     cons += [(unit(length, length - 1 - i), v) for i, v in enumerate(table_entry["first"])]
-    return constrained_adjust(base, weight_flat, cons)
+    return constrained_adjust(base, weight, cons)
 
 
 def kernel_shelf_voicing(table_entry, presence_hz, presence_db, presence_q, lowpass_hz,
@@ -395,8 +408,51 @@ NAMES = ["Classic Lead (voicing)", "Modern Lead (voicing)", "Combo (voicing)", "
          "Modern Lead 4x12", "Combo 2x12", "Tweed", "Super Lead 4x12", "Rectified Lead 4x12"]
 
 
-def classic_voicing(f):
-    return peaking(f, 2800, 4, 0.9) * butterworth_lowpass(f, 9000, 3)
+# Level at 8 kHz and at 12 kHz against 1 kHz, in dB: the band each response must lie in.
+# Guitar speakers are some 11 to 35 dB down at 8 kHz; the short bank A voicings cannot
+# fall as far as the long cabinets, and response 4 keeps its dip at 1 kHz, which its
+# 8 kHz level is measured against.
+TOP_BANDS = [
+    ((-20, -14), (-35, -27)),   # 0
+    ((-34, -28), (-29, -21)),   # 1
+    ((-16, -10), (-30, -22)),   # 2
+    ((-19, -13), (-34, -26)),   # 3
+    ((-11, -5), (-23, -15)),   # 4
+    ((-21, -15), (-26, -18)),   # 5
+    ((-25, -19), (-43, -35)),   # 6
+    ((-20, -14), (-40, -32)),   # 7
+    ((-19, -13), (-37, -29)),   # 8
+    ((-32, -26), (-50, -42)),   # 9
+    ((-17, -11), (-25, -17)),   # 10
+    ((-18, -12), (-36, -28)),   # 11
+]
+TOP_BAND_HZ = (8000, 12000)
+
+
+def speaker_voicing(table_entry, curve, shelf_hz=300):
+    """Linear-phase voicing: `curve` (1 at 0 Hz) times a first-order shelf that rises from
+    the table's 0 Hz gain to a mid level G, with G chosen so that the curve's mean over
+    0..22 kHz equals the largest tap (which, for a linear-phase response, it is)."""
+    dc = table_entry["sum"]
+
+    def target(mid_level):
+        return lambda f: curve(f) * mid_level * low_shelf(f, shelf_hz, dc / mid_level)
+
+    def mean(t, n=1024):
+        return sum(t((i + 0.5) * FS / 2 / n) for i in range(n)) / n
+
+    low, high = 0.5, 6.0
+    for _ in range(40):
+        mid = (low + high) / 2
+        if mean(target(mid)) < table_entry["peak"]:
+            low = mid
+        else:
+            high = mid
+    return symmetric_voicing(table_entry, target((low + high) / 2), weight_top)
+
+
+def weight_top(f):
+    return 1.0 + 1000.0 * (f / 7000.0) ** 8
 
 
 def modern_speaker(f):
@@ -407,14 +463,14 @@ def modern_speaker(f):
 def design(number):
     s = SPECS[number]
     if number == 0:
-        return symmetric_voicing(s, classic_voicing)
+        return speaker_voicing(s, lambda f: peaking(f, 2500, 3, 0.9) * butterworth_lowpass(f, 5000, 4))
     if number == 1:
         return kernel_shelf_voicing(s, 1314.1, 11.99, 1.098, 5121.6, 6.336, 404.95, 5.296)
     if number == 2:
-        return symmetric_voicing(s, lambda f: peaking(f, 900, -3, 0.8) * peaking(f, 4500, 4, 1.2)
-                                 * butterworth_lowpass(f, 10000, 3))
+        return speaker_voicing(s, lambda f: peaking(f, 900, -3, 0.8) * peaking(f, 3500, 4, 1.2)
+                               * butterworth_lowpass(f, 5500, 4))
     if number == 3:
-        return symmetric_voicing(s, lambda f: classic_voicing(f) * low_shelf(f, 500, 1.9357))
+        return speaker_voicing(s, lambda f: peaking(f, 2200, -2, 0.9) * butterworth_lowpass(f, 5000, 4))
     if number == 4:
         return kernel_shelf_voicing(s, 4361.8, 6.79, 1.643, 5118.4, 6.749, 100.14, 5.997)
     if number == 5:
@@ -430,10 +486,10 @@ def design(number):
                                    (180, 0.008, -1.5), 50)
     if number == 8:
         return close_miked_cabinet(
-            s, lambda f: (highpass2(f, 110, 0.8) * peaking(f, 800, 2, 1) * peaking(f, 2400, 4, 1.4)
+            s, lambda f: (highpass2(f, 60, 1.1) * peaking(f, 800, -1, 1) * peaking(f, 2400, 4, 1.4)
                           * peaking(f, 3900, 3, 2.5) * butterworth_lowpass(f, 6000, 4)
                           * lowpass2(f, 8500, 0.6)),
-            [(60, -0.175), (130, 0.1), (200, -0.05)], (90, 0.004, -0.75), 60)
+            [(60, -0.175), (130, 0.1), (200, -0.05)], (100, 0.006, -1.5), 60)
     if number == 9:
         return close_miked_cabinet(
             s, lambda f: (highpass2(f, 75, 1.3) * peaking(f, 1700, 4, 1.0) * peaking(f, 3000, 2, 2)
@@ -476,12 +532,17 @@ def check(number, taps):
     for i, v in enumerate(s["first"]):
         if abs(taps[i] - v) > 1e-6:
             problems.append("tap %d = %.7f" % (i, taps[i]))
+    reference = level_db(taps, 1000)
+    for hz, (low, high) in zip(TOP_BAND_HZ, TOP_BANDS[number]):
+        level = level_db(taps, hz) - reference
+        if not low <= level <= high:
+            problems.append("%g Hz at %.1f dB against 1 kHz, outside %g..%g" % (hz, level, low, high))
     if problems:
         raise SystemExit("response %d: %s" % (number, ", ".join(problems)))
 
 
-REPORT_HZ = [0, 50, 100, 150, 250, 400, 700, 1000, 1500, 2000, 3000, 4000, 5000, 6000, 8000,
-             10000, 14000, 18000]
+REPORT_HZ = [0, 50, 63, 100, 150, 250, 400, 700, 1000, 1500, 2000, 3000, 4000, 5000, 6000, 8000,
+             10000, 12000, 14000, 18000]
 
 
 def report(number, taps):
@@ -489,7 +550,9 @@ def report(number, taps):
     top = max(level_db(taps, f) for f in range(0, 22000, 25))
     print("%2d %-24s" % (number, NAMES[number])
           + " ".join("%s:%.1f" % (("%gk" % (f / 1000)) if f >= 1000 else f, v - top)
-                     for f, v in zip(REPORT_HZ, levels)))
+                     for f, v in zip(REPORT_HZ, levels))
+          + "  against 1 kHz: " + " ".join("%gk:%.1f" % (hz / 1000, level_db(taps, hz) - level_db(taps, 1000))
+                                           for hz in TOP_BAND_HZ))
 
 
 def emit(all_taps):

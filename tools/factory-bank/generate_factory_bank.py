@@ -6,6 +6,15 @@ every column, the value most programs share. The script checks the bank's rules 
 grid, switch values, the most common value of every column and how many programs hold
 it) and refuses to write the file when one fails.
 
+The programs are balanced by ear and by tests/loudness (BS.1770 loudness of a fixed DI
+through every program): the designed programs lie within 12 LU of each other and each
+family (clean, crunch, lead, by name) within 6 LU. Volume may differ from 0.5 in only 18
+programs, so levels are mostly set with the other controls: Makeup Gain on compressed
+cleans (16 programs may leave 0.5), the input shaper (Input HiLow 0, about +3 dB on a
+clean sound) and the tone controls. Crunch programs use Drive 0.25 to 0.3, so that
+picking 12 dB softer takes them down by 5 LU or more, and the twenty gates sit on the
+programs with the most Drive.
+
     python3 tools/factory-bank/generate_factory_bank.py            # writes the .cpp
     python3 tools/factory-bank/generate_factory_bank.py --report   # counts per column
 """
@@ -135,93 +144,93 @@ def eq(low, mid, hi, gain=0.5):
 # --- The basic set: clean and lead sounds per amplifier with only the effects they name. ---
 program("Basic Classic Clean", **amp(0, 1, 0.5, 0.7, 0.89, 0.38, 0.7, 0, CLASSIC_B))
 program("Basic Classic Clean Chorus", like="Basic Classic Clean", **chorus(0.1, 0.6, 0.35))
-program("Basic Classic Lead", **amp(0, 0, 0.5, 0.6, 0.78, 0.62, 0.55, 0.75, CLASSIC_A))
+program("Basic Classic Lead", **amp(0, 1, 0.5, 0.35, 0.55, 0.5, 0.55, 0.75, CLASSIC_A))
 program("Basic Classic Lead Dly", like="Basic Classic Lead", **delay(0.38, 0.35, 1, 0.28))
-program("Basic Combo Crunchy", **amp(0, 1, 0.5, 0.55, 0.72, 0.5, 0.52, 0.45, COMBO_A))
-program("Basic Combo Lead", **amp(0, 1, 0.5, 0.62, 0.76, 0.6, 0.45, 0.72, COMBO_A))
+program("Basic Combo Crunchy", **amp(0, 1, 0.5, 0.52, 0.72, 0.5, 0.52, 0.25, COMBO_A))
+program("Basic Combo Lead", **amp(0, 1, 0.5, 0.4, 0.6, 0.6, 0.45, 0.72, COMBO_A))
 program("Basic Combo Lead Dly", like="Basic Combo Lead", **delay(0.42, 0.4, 1, 0.25))
 program("Basic Combo Phaser", **amp(0, 1, 0.5, 0.5, 0.7, 0.5, 0.55, 0, COMBO_B),
         **phaser(0.22, 0.6, 0.6))
-program("Basic Modern Clean", **amp(0, 1, 0.5, 0.65, 0.82, 0.45, 0.6, 0, MODERN_B))
-program("Basic Modern Lead", **amp(1, 0, 0.5, 0.5, 0.78, 0.4, 0.65, 0.85, MODERN_A),
+program("Basic Modern Clean", **amp(0, 0, 0.5, 0.65, 0.82, 0.6, 0.6, 0, MODERN_B))
+program("Basic Modern Lead", **amp(1, 1, 0.5, 0.5, 0.78, 0.4, 0.65, 0.85, MODERN_A),
         **gate(0, 0.2, 0.6, 0, 0.5))
 program("Basic Modern Lead Dly", like="Basic Modern Lead", **delay(0.45, 0.45, 1, 0.26))
-program("Basic Modern Tremolo", **amp(0, 1, 0.5, 0.6, 0.75, 0.45, 0.6, 0, MODERN_B),
+program("Basic Modern Tremolo", **amp(0, 0, 0.6, 0.6, 0.75, 0.7, 0.6, 0, MODERN_B),
         **tremolo(0.45, 0.7))
-program("Basic Rectified CrunchComp", **amp(1, 0, 0.5, 0.48, 0.7, 0.5, 0.6, 0.5, RECT_A),
-        **comp(0, 0.2, 0.6, 0.4, 0.6))
-program("Basic Rectified Lead", **amp(1, 0, 0.5, 0.55, 0.74, 0.35, 0.7, 0.9, RECT_B),
+program("Basic Rectified CrunchComp", **amp(0, 0, 0.5, 0.48, 0.7, 0.5, 0.6, 0.3, RECT_A),
+        **comp(0, 0.2, 0.3, 0.4, 0.5))
+program("Basic Rectified Lead", **amp(1, 0, 0.55, 0.55, 0.74, 0.35, 0.7, 0.9, RECT_B),
         **gate(0, 0.1, 0.62, 0, 0.8))
 program("Basic Rectified Lead Dly", like="Basic Rectified Lead", **delay(0.4, 0.38, 1, 0.25))
 program("Basic Rectified Phazer", **amp(1, 0, 0.5, 0.5, 0.72, 0.42, 0.62, 0.7, RECT_C),
         **phaser(0.3, 0.55, 0.7))
-program("Basic Super Clean Imager", **amp(0, 1, 0.5, 0.72, 0.85, 0.48, 0.58, 0, SUPER_A),
+program("Basic Super Clean Imager", **amp(1, 0, 0.5, 0.72, 0.85, 0.75, 0.58, 0, SUPER_A),
         **space(0.7))
 program("Basic Super Clean ImgComp", like="Basic Super Clean Imager",
-        **comp(0, 0.1, 0.55, 0.3, 0.55))
+        hilow=1, **comp(0, 0.1, 0.55, 0.3, 0.6))
 program("Basic Super Lead", **amp(0, 0, 0.5, 0.58, 0.8, 0.55, 0.5, 0.78, SUPER_B))
 program("Basic Super Lead Dly", like="Basic Super Lead", **delay(0.36, 0.42, 1, 0.28))
-program("Basic Tweed Clean", **amp(0, 1, 0.5, 0.6, 0.78, 0.5, 0.52, 0, TWEED_B))
+program("Basic Tweed Clean", **amp(0, 0, 0.5, 0.6, 0.78, 0.5, 0.52, 0, TWEED_B))
 program("Basic Tweed Clean Chorus", like="Basic Tweed Clean", **chorus(0.12, 0.55, 0.3))
-program("Basic Tweed CleanComp", like="Basic Tweed Clean", **comp(0, 0.15, 0.55, 0.3, 0.5))
+program("Basic Tweed CleanComp", like="Basic Tweed Clean", hilow=1, **comp(0, 0.15, 0.55, 0.3, 0.58))
 program("Basic Tweed Lead", **amp(0, 1, 0.5, 0.52, 0.76, 0.65, 0.48, 0.7, TWEED_B))
 program("Basic Tweed Lead Dly", like="Basic Tweed Lead", **delay(0.4, 0.35, 1, 0.27))
 
 # --- The named sounds. ---
-program("Bluesy crunch", **amp(0, 1, 0.5, 0.45, 0.68, 0.62, 0.48, 0.42, TWEED_B),
+program("Bluesy crunch", **amp(0, 0, 0.5, 0.45, 0.68, 0.62, 0.48, 0.25, TWEED_B),
         **eq((0.45, 0.5, 0.4), (0.62, 0.3, 0.4), (0.5, 0.5, 0.5)))
-program("Classic Lead Delay", **amp(1, 0, 0.55, 0.57, 0.8, 0.6, 0.55, 0.8, CLASSIC_C),
+program("Classic Lead Delay", **amp(1, 1, 0.5, 0.57, 0.8, 0.6, 0.55, 0.8, CLASSIC_C),
         **delay(0.5, 0.45, 1, 0.3), **comp(0, 0.3, 0.6, 0.2, 0.5))
-program("Clean 2x12 Chorus", **amp(1, 1, 0.5, 0.62, 0.84, 0.5, 0.6, 0, COMBO_B),
-        **chorus(0.18, 0.7, 0.4), **delay(0.2, 0.4, 0.7, 0.22), **comp(0, 0.2, 0.55, 0.3, 0.55),
+program("Clean 2x12 Chorus", **amp(1, 1, 0.5, 0.62, 0.84, 0.6, 0.6, 0, COMBO_B),
+        **chorus(0.18, 0.7, 0.4), **delay(0.2, 0.4, 0.7, 0.22), **comp(0, 0.2, 0.55, 0.3, 0.77),
         **space(0.6))
 program("Clean Chorus 1", **amp(0, 1, 0.5, 0.66, 0.86, 0.45, 0.55, 0, COMBO_A),
         **chorus(0.08, 0.65, 0.45), **comp(0, 0.25, 0.6, 0.3, 0.55))
 program("Clean Chorus 2", **amp(0, 1, 0.55, 0.7, 0.9, 0.4, 0.62, 0, SUPER_A),
         **chorus(0.25, 0.8, 0.5), reverb=0.25, **delay(0.2, 0.3, 1, 0.3),
-        **comp(0, 0.1, 0.55, 0.2, 0.5), **space(0.65))
-program("Clean Imager Phaser", **amp(0, 1, 0.5, 0.63, 0.83, 0.5, 0.5, 0, SUPER_C),
+        **comp(0, 0.1, 0.55, 0.2, 0.66), **space(0.65))
+program("Clean Imager Phaser", **amp(0, 0, 0.8, 0.63, 0.83, 0.85, 0.5, 0, SUPER_C),
         **phaser(0.14, 0.45, 0.55), **space(0.8), pan=1)
 program("Clean Pan Chorus", **amp(0, 1, 0.5, 0.64, 0.82, 0.46, 0.56, 0, TWEED_A),
         **chorus(0.2, 0.6, 0.4), **autopan(0.3, 0.8), **delay(0.2, 0.4, 1, 0.25),
-        **comp(0, 0.1, 0.6, 0.2, 0.54))
-program("Combo Edge", **amp(0, 1, 0.5, 0.6, 0.8, 0.55, 0.45, 0.32, COMBO_C),
+        **comp(0, 0.1, 0.6, 0.2, 0.63))
+program("Combo Edge", **amp(0, 1, 0.5, 0.45, 0.65, 0.55, 0.45, 0.3, COMBO_C),
         **phaser(0.05, 0.4, 0.35),
         **eq((0.5, 0.5, 0.5), (0.56, 0.6, 0.5), (0.62, 0.3, 0.4)))
 program("Combo Heavy Chorus", **amp(1, 0, 0.5, 0.55, 0.74, 0.45, 0.65, 0.8, COMBO_B),
         **gate(0, 0.1, 0.55, 0, 0.7), **chorus(0.16, 0.7, 0.45), **delay(0.2, 0.4, 1, 0.22),
         **eq((0.56, 0.2, 0.6), (0.45, 0.25, 0.5), (0.55, 0.4, 0.5)))
-program("Combo Heavy Rhythm", **amp(1, 0, 0.45, 0.57, 0.7, 0.4, 0.68, 0.82, COMBO_C),
+program("Combo Heavy Rhythm", **amp(1, 0, 0.5, 0.57, 0.7, 0.4, 0.68, 0.82, COMBO_C),
         **gate(0, 0.1, 0.58, 0, 0.8),
         **eq((0.62, 0.15, 0.6), (0.38, 0.3, 0.7), (0.6, 0.35, 0.5)))
-program("Combo Lead 1", **amp(0, 1, 0.5, 0.58, 0.77, 0.6, 0.52, 0.7, COMBO_A), phaser=1,
+program("Combo Lead 1", **amp(0, 1, 0.5, 0.4, 0.6, 0.6, 0.52, 0.7, COMBO_A), phaser=1,
         chorus_mix=0.4, **delay(0.38, 0.4, 1, 0.25))
-program("Combo Lead 2", **amp(1, 0, 0.55, 0.64, 0.82, 0.66, 0.45, 0.8, COMBO_B), chorus_mix=0.25,
+program("Combo Lead 2", **amp(1, 1, 0.5, 0.64, 0.82, 0.66, 0.45, 0.8, COMBO_B), chorus_mix=0.25,
         **eq((0.45, 0.5, 0.5), (0.62, 0.35, 0.6), (0.5, 0.5, 0.5), 0.55))
 program("Combo Lead Delay", **amp(1, 0, 0.5, 0.52, 0.76, 0.58, 0.5, 0.75, COMBO_C),
-        **delay(0.48, 0.5, 0.8, 0.32), **comp(0, 0.4, 0.6, 0.3, 0.55))
-program("Crunch Tremolo", **amp(0, 1, 0.5, 0.5, 0.75, 0.55, 0.53, 0.4, CLASSIC_B),
+        **delay(0.48, 0.5, 0.8, 0.32), **comp(0, 0.4, 0.6, 0.3, 0.5))
+program("Crunch Tremolo", **amp(0, 1, 0.5, 0.5, 0.85, 0.7, 0.53, 0.25, CLASSIC_B),
         **tremolo(0.55, 0.6))
-program("Crunchy", **amp(0, 1, 0.5, 0.56, 0.74, 0.6, 0.47, 0.5, CLASSIC_A), phaser=1,
+program("Crunchy", **amp(0, 1, 0.35, 0.56, 0.74, 0.6, 0.47, 0.3, CLASSIC_A), phaser=1,
         chorus_mix=0.3)
-program("Crunchy Chorus Swells", **amp(0, 1, 0.5, 0.5, 0.7, 0.5, 0.55, 0.38, SUPER_B),
-        **chorus(0.06, 0.9, 0.5), **delay(0.55, 0.55, 1, 0.35), **comp(0, 0.6, 0.7, 0.2, 0.5),
+program("Crunchy Chorus Swells", **amp(0, 0, 1, 0.5, 0.7, 0.7, 0.55, 0.25, SUPER_B),
+        **chorus(0.06, 0.9, 0.5), **delay(0.55, 0.55, 1, 0.35), **comp(0, 0.6, 0.3, 0.2, 0.5),
         **space(0.75))
-program("Crunchy Funky", **amp(0, 1, 0.5, 0.68, 0.88, 0.56, 0.4, 0.35, COMBO_C),
-        **phaser(0.35, 0.45, 0.5), **comp(0.1, 0.1, 0.65, 0.5, 0.62),
+program("Crunchy Funky", **amp(0, 1, 0.35, 0.68, 0.88, 0.56, 0.4, 0.25, COMBO_C),
+        **phaser(0.35, 0.45, 0.5), **comp(0.1, 0.1, 0.3, 0.5, 0.5),
         **eq((0.4, 0.3, 0.45), (0.58, 0.45, 0.6), (0.62, 0.45, 0.5)))
-program("Crunchy Verby Tremolo", **amp(0, 1, 0.5, 0.48, 0.72, 0.52, 0.5, 0.42, TWEED_C),
+program("Crunchy Verby Tremolo", **amp(0, 0, 0.5, 0.48, 0.72, 0.52, 0.5, 0.25, TWEED_C),
         reverb=0.35, **tremolo(0.4, 0.55))
 program("Dark Lead Delay", **amp(1, 0, 0.55, 0.2, 0.45, 0.6, 0.62, 0.76, MODERN_C),
         **delay(0.52, 0.48, 1, 0.3), **comp(0, 0.35, 0.6, 0.2, 0.5),
         **eq((0.55, 0.25, 0.6), (0.58, 0.2, 0.5), (0.3, 0.35, 0.5)))
 program("Driven", **amp(1, 0, 0.5, 0.53, 0.76, 0.52, 0.55, 0.65, CLASSIC_C), phaser=1, chorus_mix=0.5,
         **eq((0.55, 0.3, 0.5), (0.5, 0.5, 0.5), (0.5, 0.5, 0.5)))
-program("Edgy 'Verb", **amp(0, 1, 0.5, 0.7, 0.85, 0.56, 0.45, 0.3, COMBO_B), reverb=0.4,
+program("Edgy 'Verb", **amp(0, 1, 0.5, 0.55, 0.72, 0.5, 0.45, 0.3, COMBO_B), reverb=0.4,
         **eq((0.42, 0.5, 0.4), (0.6, 0.55, 0.4), (0.6, 0.4, 0.5)))
-program("Fast Middy Chorus", **amp(0, 1, 0.5, 0.58, 0.76, 0.8, 0.45, 0.25, MODERN_B),
+program("Fast Middy Chorus", **amp(0, 0, 0.5, 0.58, 0.78, 0.8, 0.45, 0.25, MODERN_B),
         **chorus(0.6, 0.4, 0.4), **delay(0.2, 0.4, 1, 0.2), **comp(0, 0.1, 0.55, 0.2, 0.5),
-        **eq((0.45, 0.5, 0.5), (0.72, 0.35, 0.8), (0.5, 0.5, 0.5), 0.45))
+        **eq((0.45, 0.5, 0.5), (0.72, 0.35, 0.8), (0.5, 0.5, 0.5), 0.6))
 program("Fuzz", **amp(1, 0, 0.5, 0.21, 0.71, 0, 0.5, 0.81, TWEED_B), trem_speed=0.61,
         trem_depth=0.41, phaser=1, chorus_speed=0.06, chorus_depth=0.36, chorus_mix=0.97,
         delay_sustain=0.32, delay_mix=0.15, comp_release=0.96, comp_threshold=0.8,
@@ -230,13 +239,13 @@ program("Fuzz", **amp(1, 0, 0.5, 0.21, 0.71, 0, 0.5, 0.81, TWEED_B), trem_speed=
 program("Grind", **amp(1, 0, 0.45, 0.45, 0.68, 0.35, 0.75, 0.9, RECT_B),
         **gate(0, 0.15, 0.65, 0, 0.9), **phaser(0.04, 0.7, 0.3),
         **eq((0.65, 0.12, 0.6), (0.4, 0.2, 0.6), (0.58, 0.3, 0.5)))
-program("Heavy Chorus", **amp(1, 0, 0.48, 0.5, 0.72, 0.42, 0.7, 0.85, RECT_C),
+program("Heavy Chorus", **amp(1, 0, 0.5, 0.5, 0.72, 0.42, 0.7, 0.85, RECT_C),
         **gate(0, 0.2, 0.6, 0, 0.7), **chorus(0.14, 0.75, 0.45), **delay(0.2, 0.4, 1, 0.24),
         **space(0.6), **eq((0.58, 0.2, 0.5), (0.44, 0.3, 0.5), (0.56, 0.35, 0.5)))
 program("Heavy Modern Phaser", **amp(1, 0, 0.5, 0.52, 0.74, 0.38, 0.72, 0.88, MODERN_C),
         **gate(0, 0.25, 0.62, 0, 0.75), **phaser(0.08, 0.7, 0.6), **delay(0.2, 0.35, 1, 0.26),
         **eq((0.6, 0.18, 0.7), (0.4, 0.28, 0.6), (0.6, 0.3, 0.5), 0.45))
-program("Heavy Tweed Imager", **amp(1, 0, 0.5, 0.47, 0.7, 0.45, 0.65, 0.8, TWEED_C),
+program("Heavy Tweed Imager", **amp(0, 1, 0.5, 0.47, 0.7, 0.45, 0.65, 0.8, TWEED_C),
         **gate(0, 0.1, 0.55, 0, 0.6), **space(0.8),
         **eq((0.6, 0.22, 0.5), (0.45, 0.35, 0.5), (0.55, 0.45, 0.6)))
 program("Lead 2x12 Tweed", **amp(1, 1, 0.5, 0.59, 0.73, 0.6, 0.5, 0.72, TWEED_B),
@@ -244,16 +253,16 @@ program("Lead 2x12 Tweed", **amp(1, 1, 0.5, 0.59, 0.73, 0.6, 0.5, 0.72, TWEED_B)
 program("Lead Chorus Imager", **amp(1, 0, 0.5, 0.56, 0.8, 0.58, 0.5, 0.74, SUPER_C),
         **chorus(0.12, 0.6, 0.3), **delay(0.2, 0.4, 1, 0.28), **comp(0, 0.3, 0.6, 0.2, 0.5),
         **space(0.7), pan=1, trem_speed=0.3)
-program("Loop", **amp(0, 1, 0.45, 0.42, 0.68, 0.5, 0.5, 0, TWEED_A), **phaser(0.03, 0.6, 0.4),
-        **delay(0.7, 0.75, 1, 0.4), **comp(0, 0.5, 0.65, 0.3, 0.55), **space(0.9), pan=1, trem_speed=0.1,
+program("Loop", **amp(0, 1, 0.5, 0.42, 0.68, 0.5, 0.5, 0, TWEED_A), **phaser(0.03, 0.6, 0.4),
+        **delay(0.7, 0.75, 1, 0.4), **comp(0, 0.5, 0.65, 0.3, 0.63), **space(0.9), pan=1, trem_speed=0.1,
         trem_depth=0.7)
 program("Modern Heavy Rhythm", **amp(1, 0, 0.45, 0.56, 0.72, 0.3, 0.75, 0.86, MODERN_C),
         **gate(0.01, 0.05, 0.66, 0.05, 1),
         **eq((0.64, 0.14, 0.6), (0.32, 0.25, 0.7), (0.62, 0.32, 0.5)))
-program("Modern Lead 1", **amp(1, 0, 0.5, 0.54, 0.78, 0.55, 0.6, 0.82, MODERN_A),
+program("Modern Lead 1", **amp(1, 1, 0.5, 0.54, 0.78, 0.55, 0.6, 0.82, MODERN_A),
         **gate(0, 0.1, 0.56, 0, 0.5), **delay(0.2, 0.45, 1, 0.3), **comp(0, 0.1, 0.5, 0.2, 0.5),
         **eq((0.5, 0.2, 0.5), (0.58, 0.5, 0.5), (0.5, 0.5, 0.5)))
-program("Modern Lead 2", **amp(1, 0, 0.55, 0.5, 0.8, 0.6, 0.62, 0.9, MODERN_B),
+program("Modern Lead 2", **amp(1, 1, 0.5, 0.5, 0.8, 0.6, 0.62, 0.9, MODERN_B),
         **gate(0, 0.1, 0.6, 0, 0.7), **delay(0.2, 0.5, 1, 0.33),
         **eq((0.56, 0.22, 0.6), (0.62, 0.42, 0.6), (0.54, 0.4, 0.5)))
 program("Pandemonium", **amp(1, 1, 0.7, 0.5, 0.5, 0.5, 0.5, 0.71, RECT_A),
@@ -262,62 +271,62 @@ program("Pandemonium", **amp(1, 1, 0.7, 0.5, 0.5, 0.5, 0.5, 0.71, RECT_A),
         low_gain=0.77, low_freq=0.43, low_band=0.77, mid_gain=0.33, mid_freq=0.77,
         mid_band=0.77, hi_gain=0.71, hi_freq=0.57)
 program("Phaser Clean", **amp(0, 1, 0.5, 0.62, 0.82, 0.5, 0.55, 0, MODERN_A),
-        **phaser(0.15, 0.5, 0.5), **comp(0, 0.1, 0.55, 0.25, 0.5))
+        **phaser(0.15, 0.5, 0.5), **comp(0, 0.1, 0.55, 0.25, 0.57))
 program("Phaser Funk", **amp(0, 1, 0.5, 0.68, 0.9, 0.55, 0.45, 0, COMBO_A),
-        **phaser(0.4, 0.6, 0.6), **comp(0.08, 0.1, 0.65, 0.45, 0.6),
+        **phaser(0.4, 0.6, 0.6), **comp(0.08, 0.1, 0.65, 0.45, 0.52),
         **eq((0.4, 0.35, 0.6), (0.56, 0.5, 0.5), (0.6, 0.5, 0.4), 0.55))
-program("Phaser Wash", **amp(0, 1, 0.45, 0.4, 0.81, 0.5, 0.55, 0, TWEED_C),
+program("Phaser Wash", **amp(0, 1, 0.5, 0.4, 0.81, 0.5, 0.55, 0, TWEED_C),
         **phaser(0.06, 0.8, 0.7), reverb=0.5, **delay(0.2, 0.6, 1, 0.35),
-        **comp(0, 0.1, 0.5, 0.2, 0.5), **space(0.85), pan=1, trem_speed=0.12)
-program("Phaser's Edge", **amp(0, 1, 0.5, 0.6, 0.8, 0.5, 0.5, 0.35, CLASSIC_B),
+        **comp(0, 0.1, 0.5, 0.2, 0.56), **space(0.85), pan=1, trem_speed=0.12)
+program("Phaser's Edge", **amp(0, 1, 0.5, 0.6, 0.78, 0.5, 0.5, 0.35, CLASSIC_B),
         **phaser(0.2, 0.65, 0.5), **eq((0.5, 0.5, 0.5), (0.5, 0.5, 0.5), (0.58, 0.35, 0.5)))
 program("Phasey Auto-Pan", **amp(0, 1, 0.5, 0.66, 0.83, 0.5, 0.5, 0, MODERN_C),
         **phaser(0.1, 0.6, 0.5), **autopan(0.25, 0.9), **delay(0.2, 0.4, 1, 0.3),
-        **comp(0, 0.1, 0.5, 0.2, 0.5))
+        **comp(0, 0.1, 0.5, 0.2, 0.66))
 program("Phone", **amp(0, 0, 0.5, 0, 0.87, 0.9, 0, 0.5, CLASSIC_C), **chorus(0.12, 0.13, 0.21),
         delay_sustain=0.12, delay_width=0.02, **comp(0, 0.1, 0.5, 0.2, 0.5),
         **eq((0, 0.2, 1), (0.79, 0.41, 0.76), (0, 0.6, 1)))
-program("Rectified Lead 1", **amp(1, 0, 0.5, 0.5, 0.74, 0.45, 0.68, 0.85, RECT_A),
+program("Rectified Lead 1", **amp(1, 1, 0.5, 0.5, 0.74, 0.45, 0.68, 0.85, RECT_A),
         **gate(0, 0.2, 0.6, 0, 0.8), **delay(0.2, 0.4, 1, 0.3),
         **eq((0.6, 0.2, 0.6), (0.56, 0.38, 0.6), (0.55, 0.45, 0.5)))
-program("Rectified Lead 2", **amp(1, 0, 0.5, 0.55, 0.76, 0.5, 0.7, 0.92, RECT_B),
+program("Rectified Lead 2", **amp(1, 1, 0.5, 0.55, 0.76, 0.5, 0.7, 0.92, RECT_B),
         **gate(0, 0.15, 0.64, 0, 0.85), **delay(0.2, 0.4, 1, 0.27),
         **eq((0.58, 0.16, 0.7), (0.62, 0.4, 0.6), (0.54, 0.5, 0.5)))
-program("Rectified Lead 3", **amp(1, 0, 0.45, 0.58, 0.79, 0.55, 0.72, 0.95, RECT_C),
+program("Rectified Lead 3", **amp(1, 1, 0.45, 0.58, 0.79, 0.55, 0.72, 0.95, RECT_C),
         **gate(0, 0.3, 0.68, 0.04, 0.9), **delay(0.2, 0.45, 1, 0.3),
         **eq((0.62, 0.18, 0.6), (0.6, 0.45, 0.7), (0.58, 0.42, 0.6), 0.55))
-program("Rectified Lead Delay", **amp(1, 0, 0.5, 0.52, 0.75, 0.5, 0.66, 0.88, RECT_A), chorus_mix=0.35,
+program("Rectified Lead Delay", **amp(1, 1, 0.5, 0.52, 0.75, 0.5, 0.66, 0.88, RECT_A), chorus_mix=0.35,
         **gate(0, 0.1, 0.5, 0, 0.5), **delay(0.5, 0.55, 1, 0.3),
         **eq((0.55, 0.2, 0.5), (0.58, 0.5, 0.5), (0.5, 0.5, 0.5)))
-program("Run Delay", **amp(0, 1, 0.5, 0.51, 0.77, 0.55, 0.5, 0.3, SUPER_B),
+program("Run Delay", **amp(0, 0, 1, 0.51, 0.77, 0.75, 0.5, 0.3, SUPER_B),
         **chorus(0.1, 0.4, 0.25), **delay(0.3, 0.55, 1, 0.3), **comp(0, 0.2, 0.6, 0.2, 0.52),
         **space(0.65))
-program("Slapback", **amp(0, 1, 0.55, 0.64, 0.82, 0.5, 0.46, 0.25, TWEED_A),
-        **delay(0.08, 0.1, 0.5, 0.35), **comp(0, 0.1, 0.55, 0.3, 0.55))
-program("Solo Drive", **amp(1, 0, 0.6, 0.55, 0.79, 0.62, 0.55, 0.8, MODERN_A),
-        **gate(0, 0.4, 0.5, 0, 0.5), **delay(0.2, 0.35, 1, 0.32), **comp(0, 0.45, 0.65, 0.35, 0.58),
+program("Slapback", **amp(0, 1, 0.65, 0.64, 0.82, 0.5, 0.46, 0.25, TWEED_A),
+        **delay(0.08, 0.1, 0.5, 0.35), **comp(0, 0.1, 0.55, 0.3, 0.5))
+program("Solo Drive", **amp(1, 1, 0.5, 0.55, 0.79, 0.62, 0.55, 0.8, MODERN_A),
+        **gate(0, 0.4, 0.5, 0, 0.5), **delay(0.2, 0.35, 1, 0.32), **comp(0, 0.45, 0.65, 0.35, 0.5),
         **eq((0.5, 0.5, 0.5), (0.64, 0.4, 0.6), (0.56, 0.45, 0.5)))
 program("Squashed Classic", **amp(0, 1, 0.45, 0.55, 0.71, 0.55, 0.5, 0.3, CLASSIC_A),
-        **comp(0, 0.1, 0.8, 0.8, 0.7), comp_post=1,
+        **comp(0, 0.1, 0.8, 0.8, 0.62), comp_post=1,
         **eq((0.45, 0.3, 0.6), (0.56, 0.4, 0.5), (0.58, 0.5, 0.5), 0.45))
-program("Super Lead 1", **amp(0, 1, 0.5, 0.55, 0.78, 0.55, 0.55, 0.75, SUPER_A), space_width=0.7,
+program("Super Lead 1", **amp(0, 0, 0.5, 0.55, 0.78, 0.55, 0.55, 0.75, SUPER_A), space_width=0.7,
         **delay(0.2, 0.4, 1, 0.3), **comp(0, 0.1, 0.5, 0.2, 0.5))
 program("Super Lead 2", **amp(1, 0, 0.5, 0.58, 0.8, 0.6, 0.5, 0.8, SUPER_B), chorus_mix=0.3,
         **delay(0.2, 0.4, 0.75, 0.3), **eq((0.55, 0.25, 0.55), (0.6, 0.35, 0.5), (0.5, 0.5, 0.5)))
-program("Super Lead 3", **amp(1, 0, 0.55, 0.61, 0.82, 0.5, 0.6, 0.88, SUPER_C),
+program("Super Lead 3", **amp(1, 1, 0.5, 0.61, 0.82, 0.5, 0.6, 0.88, SUPER_C),
         **gate(0, 0.1, 0.5, 0, 0.5), **delay(0.2, 0.45, 1, 0.25),
         **eq((0.6, 0.2, 0.6), (0.45, 0.3, 0.6), (0.6, 0.4, 0.5)))
 program("Super Lead Imager", **amp(1, 0, 0.5, 0.56, 0.81, 0.56, 0.55, 0.78, SUPER_C),
-        **delay(0.2, 0.4, 1, 0.3), **comp(0, 0.1, 0.55, 0.2, 0.53), **space(0.7))
-program("Super Rich", **amp(0, 1, 0.45, 0.62, 0.84, 0.5, 0.6, 0, SUPER_A),
+        **delay(0.2, 0.4, 1, 0.3), **comp(0, 0.1, 0.55, 0.2, 0.5), **space(0.7))
+program("Super Rich", **amp(0, 1, 0.7, 0.62, 0.84, 0.5, 0.6, 0, SUPER_A),
         **chorus(0.12, 0.7, 0.4), **autopan(0.15, 0.6), reverb=0.3, **delay(0.2, 0.3, 1, 0.36),
-        **comp(0, 0.1, 0.5, 0.2, 0.5), **space(0.7),
+        **comp(0, 0.1, 0.5, 0.2, 0.68), **space(0.7),
         **eq((0.45, 0.5, 0.5), (0.45, 0.5, 0.5), (0.62, 0.55, 0.7)))
-program("Tremdelay Phasy", **amp(0, 1, 0.5, 0.58, 0.75, 0.5, 0.55, 0, TWEED_C),
+program("Tremdelay Phasy", **amp(0, 0, 0.5, 0.58, 0.75, 0.5, 0.55, 0, TWEED_C),
         **phaser(0.12, 0.55, 0.45), **tremolo(0.5, 0.6), **delay(0.35, 0.4, 0.8, 0.34))
-program("Tremoluxe", **amp(0, 1, 0.5, 0.6, 0.73, 0.55, 0.55, 0, TWEED_B),
+program("Tremoluxe", **amp(0, 0, 0.6, 0.6, 0.73, 0.7, 0.55, 0, TWEED_B),
         **tremolo(0.35, 0.75), reverb=0.3)
-program("Tweed Echo", **amp(0, 1, 0.5, 0.46, 0.76, 0.5, 0.5, 0.3, TWEED_A),
+program("Tweed Echo", **amp(0, 0, 0.5, 0.46, 0.76, 0.5, 0.5, 0.3, TWEED_A),
         **delay(0.45, 0.5, 0.5, 0.38), **comp(0, 0.1, 0.5, 0.2, 0.5))
 program("Tweed Lead", **amp(1, 1, 0.5, 0.55, 0.78, 0.62, 0.5, 0.75, TWEED_B),
         **delay(0.2, 0.4, 1, 0.3), **comp(0, 0.1, 0.6, 0.25, 0.5))

@@ -10,6 +10,7 @@ namespace {
 constexpr double kSecondsPerBeat = 0.5;    // 120 beats per minute
 constexpr double kStrumSpacing = 0.012;    // seconds between the strings of a strummed chord
 constexpr double kRingSeconds = 5.0;       // decay to -60 dB of a string left ringing
+constexpr double kLastChordRing = 2.0;     // the last chord's decay to -60 dB, by the riff's end
 constexpr double kStringDamping = 0.3;     // weight of the older sample in the loop's average (0..0.5)
 constexpr double kDampSeconds = 0.08;      // decay to -60 dB once the hand stops the string
 constexpr double kAfterDamp = 0.4;         // seconds a damped string is still computed
@@ -44,14 +45,14 @@ private:
 // period, and a loss factor that sets how long the note rings.
 class PluckedString {
 public:
-    PluckedString(double frequency, double velocity, std::uint32_t seed) : frequency_(frequency)
+    PluckedString(double frequency, double velocity, double ringSeconds, std::uint32_t seed) : frequency_(frequency)
     {
         // The loop delays by the line, the average's kStringDamping samples and the all-pass.
         const double period = kDemoRiffRate / frequency;
         const auto length = static_cast<std::size_t>(std::floor(period - kStringDamping - 0.1));
         const double fraction = period - kStringDamping - static_cast<double>(length);  // 0.1 .. 1.1
         allpass_ = (1.0 - fraction) / (1.0 + fraction);
-        loss_ = decayPerPeriod(kRingSeconds);
+        loss_ = decayPerPeriod(ringSeconds);
         line_.assign(length, 0.0);
 
         // The pluck: noise, softened by a one-pole low-pass for a gentler pick, minus a
@@ -111,22 +112,24 @@ struct NoteEvent {
     int midiNote;
     double duration;  // seconds until the string is damped
     double velocity;  // 0..1
+    double ring;      // seconds to decay by 60 dB while it rings
 };
 
 class Score {
 public:
     void note(double beat, int midiNote, double beats, double velocity = 0.8)
     {
-        events.push_back({beat * kSecondsPerBeat, midiNote, beats * kSecondsPerBeat, velocity});
+        events.push_back({beat * kSecondsPerBeat, midiNote, beats * kSecondsPerBeat, velocity, kRingSeconds});
     }
     // A downstroke: low string first, each later string a little later and softer.
-    void chord(double beat, std::initializer_list<int> notes, double beats, double velocity = 0.9)
+    void chord(double beat, std::initializer_list<int> notes, double beats, double velocity = 0.9,
+               double ring = kRingSeconds)
     {
         int string = 0;
         for (int midiNote : notes) {
             const double delay = kStrumSpacing * string;
             events.push_back({beat * kSecondsPerBeat + delay, midiNote, beats * kSecondsPerBeat - delay,
-                              velocity * (1.0 - 0.04 * string)});
+                              velocity * (1.0 - 0.04 * string), ring});
             ++string;
         }
     }
@@ -154,7 +157,8 @@ Score riff()
     s.note(7.5, G2, 0.5, 0.7);
     s.chord(8.0, {G2, B2, D3, G3, B3, G4}, 2.0);   // open G major
     s.chord(10.0, {D3, A3, D4, Fs4}, 2.0);         // D major
-    s.chord(12.0, {E2, B2, E3, G3, B3, E4}, 3.6);  // E minor, left to ring
+    // E minor, never damped: it rings out, 60 dB down by the end of the riff.
+    s.chord(12.0, {E2, B2, E3, G3, B3, E4}, 4.0, 0.9, kLastChordRing);
     return s;
 }
 
@@ -166,7 +170,7 @@ std::vector<float> synthesizeDemoRiff()
     std::vector<double> mix(total, 0.0);
     std::uint32_t seed = 0x2545F491u;
     for (const NoteEvent& event : riff().events) {
-        PluckedString string(noteFrequency(event.midiNote), event.velocity, seed);
+        PluckedString string(noteFrequency(event.midiNote), event.velocity, event.ring, seed);
         seed = seed * 1664525u + 1013904223u;
         const auto start = static_cast<std::size_t>(std::lround(event.start * kDemoRiffRate));
         const auto dampAt = start + static_cast<std::size_t>(std::lround(event.duration * kDemoRiffRate));

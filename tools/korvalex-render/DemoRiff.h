@@ -9,5 +9,6 @@ constexpr double kDemoRiffSeconds = 8.0;
 constexpr double kDemoRiffPeak = 0.25;  // about -12 dBFS, the level of a typical DI track
 
 // The riff, mono at kDemoRiffRate, exactly kDemoRiffSeconds long: single notes and strummed
-// chords at 120 beats per minute. The same samples on every run.
+// chords at 120 beats per minute, the last chord ringing out within the length. The same
+// samples on every run.
 std::vector<float> synthesizeDemoRiff();

@@ -11,6 +11,7 @@
 namespace {
 
 constexpr double kMaxTailSeconds = 3600.0;
+constexpr double kMaxInputGainDb = 60.0;
 constexpr int kMinRate = 8000;
 constexpr int kMaxRate = 384000;
 constexpr int kMaxJobs = 256;
@@ -184,10 +185,18 @@ Options parseOptions(const std::vector<std::string>& args)
         } else if (name == "--list-parameters") {
             flag(options.listParameters);
         } else if (name == "-t" || name == "--tail") {
-            options.tailSeconds = parseNumber(name, reader.value(arg, name));
-            if (options.tailSeconds < 0.0 || options.tailSeconds > kMaxTailSeconds)
-                throw UsageError(name + ": the tail must lie between 0 and " +
-                                 std::to_string(static_cast<int>(kMaxTailSeconds)) + " seconds");
+            const std::string value = reader.value(arg, name);
+            options.autoTail = value == "auto";
+            if (!options.autoTail) {
+                options.tailSeconds = parseNumber(name, value);
+                if (options.tailSeconds < 0.0 || options.tailSeconds > kMaxTailSeconds)
+                    throw UsageError(name + ": the tail must be 'auto' or lie between 0 and " +
+                                     std::to_string(static_cast<int>(kMaxTailSeconds)) + " seconds");
+            }
+        } else if (name == "-g" || name == "--input-gain") {
+            options.inputGainDb = parseNumber(name, reader.value(arg, name));
+            if (std::fabs(options.inputGainDb) > kMaxInputGainDb)
+                throw UsageError(name + ": the gain must lie between -60 and 60 dB");
         } else if (name == "--no-align") {
             bool noAlign = false;
             flag(noAlign);
@@ -248,9 +257,21 @@ Sound:
       --list-parameters  list index, name and display text of each parameter (after
                          --program and --set) and exit
       --demo             render a built-in dry guitar riff (about 8 s) instead of INPUT
+  -g, --input-gain DB    raise (or lower, negative) the input by DB decibels before
+                         the plug-in. The factory programs are voiced and level-matched
+                         for a DI whose peaks reach about -3 dBFS, the level of a hot
+                         instrument input; recorded DI tracks usually peak between
+                         -18 and -6 dBFS (the demo riff at -12). For the sound as
+                         designed, give -3 minus your take's peak in dBFS: a take that
+                         peaks at -12 dBFS wants --input-gain 9.
 Output:
-  -t, --tail SECONDS     silence appended so delay and reverb ring out (default 2)
+  -t, --tail auto|SECONDS  after the input, render until the output has stayed below
+                         -90 dBFS for half a second (at most 30 s; the default,
+                         'auto'), or exactly SECONDS more. The last 10 ms fade out,
+                         so a file never ends on a click.
       --no-align         keep the cabinet's 31-sample delay instead of removing it
+                         (the delay is there only while the cabinet is in the chain:
+                         Power on, Amplifier not in its last two positions)
   -r, --rate HZ          output sample rate (default: the input's)
       --float            write 32-bit float samples (WAV and AIFF)
   -o, --output-dir DIR   render every INPUT into DIR, in parallel, keeping its name

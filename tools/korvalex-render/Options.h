@@ -20,7 +20,9 @@ struct Options {
     std::string program;     // number or name; empty keeps the plug-in's current program
     std::vector<ParameterRequest> settings;
 
-    double tailSeconds = 2.0;
+    bool autoTail = true;     // --tail auto: until the output has gone quiet (Render.h)
+    double tailSeconds = 0.0;  // the fixed tail of --tail SECONDS
+    double inputGainDb = 0.0;  // --input-gain: applied to the input before the plug-in
     bool align = true;
     int outputRate = 0;         // 0: the input's rate
     bool floatOutput = false;   // 32-bit float instead of 24-bit integer samples

@@ -19,6 +19,10 @@ std::mutex lifecycleMutex;
 // Room for a program name longer than the interface's 24 bytes, should the plug-in give one.
 constexpr std::size_t kProgramNameBuffer = 64;
 
+// The Amplifier's menu has twenty positions, value k / 19; the last two have no cabinet.
+constexpr int kAmplifierPositions = 19;
+constexpr int kFirstPositionWithoutCabinet = 18;
+
 }  // namespace
 
 std::string defaultPluginPath()
@@ -111,6 +115,25 @@ void PluginSession::selectProgram(int index)
 void PluginSession::setParameter(int index, float value)
 {
     host_->setParameter(index, value);
+}
+
+bool PluginSession::cabinetInChain()
+{
+    const std::vector<std::string> names = parameterNames();
+    const auto find = [&](const char* name) {
+        for (std::size_t i = 0; i < names.size(); ++i)
+            if (names[i] == name)
+                return static_cast<int>(i);
+        return -1;
+    };
+    const int power = find("Power"), amplifier = find("Amplifier");
+    if (power < 0 || amplifier < 0)
+        return true;
+    if (parameterValue(power) == 0.0f)
+        return false;
+    // The engine rounds the product to a float before taking its integer part.
+    const float position = parameterValue(amplifier) * static_cast<float>(kAmplifierPositions);
+    return static_cast<int>(position) < kFirstPositionWithoutCabinet;
 }
 
 void PluginSession::start()

@@ -14,8 +14,9 @@ constexpr int kPluginRate = 44100;
 // Frames per processing call, fixed so every render of the same input is the same.
 constexpr int kBlockSize = 512;
 // The speaker-cabinet stage convolves in 16-sample blocks, which delays the plug-in's
-// output by 31 samples. The plug-in reports no latency to hosts (initialDelay 0), so the
-// tool knows the figure itself and removes it to line the output up with the input.
+// output by 31 samples while the cabinet is in the chain. The plug-in reports no latency
+// to hosts (initialDelay 0), so the tool knows the figure itself and removes it to line
+// the output up with the input.
 constexpr int kCabinetLatency = 31;
 // Blocks of silence processed before the audio. A new instance opens its level ramps and
 // switch crossfades over its first blocks; a host playing a track has run them long
@@ -39,6 +40,11 @@ public:
 
     void selectProgram(int index);
     void setParameter(int index, float value);
+
+    // Whether the current settings keep the cabinet in the chain: Power on and the
+    // Amplifier on one of its cabinets, not on its last two positions ("-", "BYPASS").
+    // Both parameters are found by name; a plug-in without them is taken to have it.
+    bool cabinetInChain();
 
     // Sets the rate and block size, switches the plug-in on and runs the pre-roll.
     void start();

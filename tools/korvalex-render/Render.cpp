@@ -56,10 +56,17 @@ private:
     std::size_t frames_ = 0;
 };
 
+std::size_t framesFor(double seconds, int rate)
+{
+    return static_cast<std::size_t>(std::llround(seconds * rate));
+}
+
 // The stages after the source: conversion to the plug-in's rate, processing in fixed
 // blocks, dropping the plug-in's first output frames (its latency, when aligning),
-// conversion to the output rate, and the writer, which stops at the output length once
-// that is known.
+// conversion to the output rate, the fade-out and the writer, which stops at the output
+// length once that is known. The last frames are held back until the length is known, so
+// that the fade can reach them; the plug-in's output is watched for the quiet that ends
+// an automatic tail.
 class Pipeline {
 public:
     Pipeline(const std::string& name, int inputRate, int outputRate, PluginSession& plugin, AudioWriter& writer,
@@ -69,6 +76,7 @@ public:
           plugin_(plugin),
           writer_(writer),
           framesToDrop_(framesToDrop),
+          fadeFrames_(std::max<std::size_t>(1, static_cast<std::size_t>(std::lround(kFadeOutSeconds * outputRate)))),
           processed_(2 * kBlockSize)
     {
     }
@@ -84,19 +92,43 @@ public:
         toPlugin_.flush(atPluginRate_);
         runPlugin(true);
         fromPlugin_.flush(atOutputRate_);
-        writeReady();
+        acceptReady();
         // The converters round their lengths; should the output still be short, it ends in silence.
         const std::vector<float> silence(2 * kChunkFrames, 0.0f);
-        while (written_ < outputLength_)
-            write(silence.data(), std::min(kChunkFrames, outputLength_ - written_));
+        while (accepted_ < outputLength_)
+            accept(silence.data(), std::min(kChunkFrames, outputLength_ - accepted_));
+        release();
     }
 
-    void setOutputLength(std::size_t frames) { outputLength_ = frames; }
+    // The output is at least this long (the input's length at the output rate): what lies
+    // before its fade can be written while an automatic tail is still being looked for.
+    void setMinimumLength(std::size_t frames) { minimumLength_ = frames; }
+    void setOutputLength(std::size_t frames)
+    {
+        outputLength_ = frames;
+        release();
+    }
     bool complete() const { return written_ >= outputLength_; }
     double pluginTime() const { return pluginTime_; }
     std::size_t pluginFrames() const { return pluginFrames_; }
 
+    // The end of an automatic tail, in plug-in frames from the start of the output: the
+    // first frame, not before `inputEnd`, that closes kQuietSeconds of quiet output. Known
+    // (true) once the quiet has lasted a further kQuietLookahead, so that a delay's next
+    // repeat after a pause cannot be cut off; or once the tail has reached its limit.
+    bool autoTailEnd(std::size_t inputEnd, std::size_t& end) const
+    {
+        const std::size_t quiet = framesFor(kQuietSeconds, kPluginRate);
+        const std::size_t limit = inputEnd + framesFor(kMaxAutoTailSeconds, kPluginRate);
+        end = std::min(limit, std::max(inputEnd, quietSince_ + quiet));
+        return emitted_ >= std::min(limit, end + framesFor(kQuietLookahead, kPluginRate));
+    }
+
 private:
+    // Longer than the longest delay time (about one second), so a pause between repeats
+    // is not taken for the end.
+    static constexpr double kQuietLookahead = 1.5;
+
     void runPlugin(bool final)
     {
         const std::size_t available = atPluginRate_.size() / 2;
@@ -110,45 +142,92 @@ private:
             offset += count;
             const std::size_t dropped = std::min(framesToDrop_, count);
             framesToDrop_ -= dropped;
+            watchLevel(processed_.data() + 2 * dropped, count - dropped);
             fromPlugin_.process(processed_.data() + 2 * dropped, count - dropped, atOutputRate_);
         }
         atPluginRate_.erase(atPluginRate_.begin(), atPluginRate_.begin() + static_cast<std::ptrdiff_t>(2 * offset));
-        writeReady();
+        acceptReady();
     }
 
-    void writeReady()
+    void watchLevel(const float* stereo, std::size_t count)
+    {
+        static const float quietLevel = static_cast<float>(std::pow(10.0, kQuietDbfs / 20.0));
+        for (std::size_t i = 0; i < count; ++i)
+            if (std::fabs(stereo[2 * i]) >= quietLevel || std::fabs(stereo[2 * i + 1]) >= quietLevel)
+                quietSince_ = emitted_ + i + 1;
+        emitted_ += count;
+    }
+
+    void acceptReady()
     {
         const std::size_t ready = atOutputRate_.size() / 2;
-        write(atOutputRate_.data(), std::min(ready, outputLength_ - written_));
+        accept(atOutputRate_.data(), std::min(ready, accepted_ < outputLength_ ? outputLength_ - accepted_ : 0));
         atOutputRate_.clear();
     }
 
-    void write(const float* stereo, std::size_t count)
+    void accept(const float* stereo, std::size_t count)
     {
-        if (count == 0)
-            return;
-        writer_.write(stereo, count);
-        written_ += count;
+        held_.insert(held_.end(), stereo, stereo + 2 * count);
+        accepted_ += count;
+        release();
     }
+
+    // Writes the held frames that can no longer fall within the fade (all of them once
+    // the output length is known), fading those that do.
+    void release()
+    {
+        std::size_t frames = held_.size() / 2;
+        const bool lengthKnown = outputLength_ != kUnknownLength;
+        if (!lengthKnown) {
+            // While the input runs, the output may end a fade's length after any frame;
+            // after it, no sooner than a fade's length after its minimum length.
+            const std::size_t safe = minimumLength_ == kUnknownLength
+                                         ? written_ + (frames > fadeFrames_ ? frames - fadeFrames_ : 0)
+                                         : (minimumLength_ > fadeFrames_ ? minimumLength_ - fadeFrames_ : 0);
+            frames = std::min(frames, safe > written_ ? safe - written_ : 0);
+        }
+        frames = std::min(frames, outputLength_ - written_);
+        if (frames == 0)
+            return;
+        if (lengthKnown) {
+            const std::size_t fade = std::min(fadeFrames_, outputLength_);
+            for (std::size_t i = 0; i < frames; ++i) {
+                const std::size_t remaining = outputLength_ - (written_ + i);  // 1 for the last frame
+                if (remaining > fade)
+                    continue;
+                const double x = static_cast<double>(remaining - 1) / static_cast<double>(fade);
+                const auto gain = static_cast<float>(0.5 - 0.5 * std::cos(kPi * x));
+                held_[2 * i] *= gain;
+                held_[2 * i + 1] *= gain;
+            }
+        }
+        writer_.write(held_.data(), frames);
+        written_ += frames;
+        held_.erase(held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(2 * frames));
+    }
+
+    static constexpr std::size_t kUnknownLength = std::numeric_limits<std::size_t>::max();
+    static constexpr double kPi = 3.14159265358979323846;
 
     Resampler toPlugin_;
     Resampler fromPlugin_;
     PluginSession& plugin_;
     AudioWriter& writer_;
     std::size_t framesToDrop_;
+    std::size_t fadeFrames_;
     std::vector<float> atPluginRate_;
     std::vector<float> processed_;
     std::vector<float> atOutputRate_;
-    std::size_t outputLength_ = std::numeric_limits<std::size_t>::max();
+    std::vector<float> held_;
+    std::size_t outputLength_ = kUnknownLength;
+    std::size_t minimumLength_ = kUnknownLength;
+    std::size_t accepted_ = 0;  // frames taken in for the output (held or written)
     std::size_t written_ = 0;
+    std::size_t emitted_ = 0;     // plug-in frames passed on after the dropped latency
+    std::size_t quietSince_ = 0;  // the first of the quiet frames at the end of those
     double pluginTime_ = 0.0;
     std::size_t pluginFrames_ = 0;
 };
-
-std::size_t framesFor(double seconds, int rate)
-{
-    return static_cast<std::size_t>(std::llround(seconds * rate));
-}
 
 void checkOutputPath(const RenderJob& job, bool force)
 {
@@ -177,20 +256,24 @@ RenderStats renderFile(const RenderJob& job, const RenderSettings& settings, con
         plugin->selectProgram(settings.program);
     for (const auto& [index, value] : settings.parameters)
         plugin->setParameter(index, value);
+    const std::size_t latency = settings.align && plugin->cabinetInChain() ? kCabinetLatency : 0;
     plugin->start();
 
     AudioWriter writer(job.output, format, outputRate, settings.force);
-    Pipeline pipeline(job.output, inputRate, outputRate, *plugin, writer, settings.align ? kCabinetLatency : 0);
+    Pipeline pipeline(job.output, inputRate, outputRate, *plugin, writer, latency);
 
     // After the input: the tail, then enough silence to cover the frames dropped for the
-    // latency and the converters' rounding; the output is cut to its length.
-    const std::size_t padding = framesFor(settings.tailSeconds, inputRate) +
-                                static_cast<std::size_t>(std::ceil(double(kCabinetLatency) * inputRate / kPluginRate)) +
-                                kPaddingMargin;
-    const double expected = static_cast<double>(source.frames() + padding);
+    // latency and the converters' rounding; the output is cut to its length. An automatic
+    // tail is fed silence until the plug-in's output has gone quiet.
+    const std::size_t margin =
+        static_cast<std::size_t>(std::ceil(double(latency) * inputRate / kPluginRate)) + kPaddingMargin;
+    const auto gain = static_cast<float>(std::pow(10.0, settings.inputGainDb / 20.0));
+    const double expected = static_cast<double>(source.frames() + margin) +
+                            (settings.autoTail ? kQuietSeconds : settings.tailSeconds) * inputRate;
     std::vector<float> chunk(2 * kChunkFrames);
-    std::size_t inputFrames = 0, fed = 0, paddingLeft = padding, outputLength = 0;
-    bool inputEnded = false;
+    std::size_t inputFrames = 0, fed = 0, paddingFed = 0, outputLength = 0;
+    bool inputEnded = false, tailKnown = false;
+    double tailSeconds = 0.0;
     while (!pipeline.complete()) {
         if (cancelled.load())
             throw RenderFailure(job.output + ": interrupted");
@@ -198,21 +281,37 @@ RenderStats renderFile(const RenderJob& job, const RenderSettings& settings, con
         if (!inputEnded) {
             count = source.read(chunk.data(), kChunkFrames);
             inputFrames += count;
+            for (std::size_t i = 0; i < 2 * count; ++i)
+                chunk[i] *= gain;
             if (count == 0) {
                 inputEnded = true;
                 if (inputFrames == 0)
                     throw RenderFailure(job.input + ": holds no audio");
-                outputLength = framesFor(static_cast<double>(inputFrames) / inputRate, outputRate) +
-                               framesFor(settings.tailSeconds, outputRate);
-                pipeline.setOutputLength(outputLength);
+                pipeline.setMinimumLength(framesFor(static_cast<double>(inputFrames) / inputRate, outputRate));
                 std::fill(chunk.begin(), chunk.end(), 0.0f);
             }
         }
         if (inputEnded) {
-            if (paddingLeft == 0)
+            const double inputSeconds = static_cast<double>(inputFrames) / inputRate;
+            if (!tailKnown) {
+                std::size_t end = 0;
+                if (!settings.autoTail) {
+                    tailSeconds = settings.tailSeconds;
+                    tailKnown = true;
+                } else if (pipeline.autoTailEnd(framesFor(inputSeconds, kPluginRate), end)) {
+                    tailSeconds = static_cast<double>(end) / kPluginRate - inputSeconds;
+                    tailKnown = true;
+                }
+                if (tailKnown) {
+                    outputLength = framesFor(inputSeconds, outputRate) + framesFor(tailSeconds, outputRate);
+                    pipeline.setOutputLength(outputLength);
+                }
+            }
+            const std::size_t padding = framesFor(tailSeconds, inputRate) + margin;
+            if (tailKnown && paddingFed >= padding)
                 break;
-            count = std::min(paddingLeft, kChunkFrames);
-            paddingLeft -= count;
+            count = tailKnown ? std::min(padding - paddingFed, kChunkFrames) : kChunkFrames;
+            paddingFed += count;
         }
         pipeline.push(chunk.data(), count);
         fed += count;

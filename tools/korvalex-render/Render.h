@@ -1,6 +1,6 @@
 #pragma once
 // Rendering one file through the plug-in: read, convert to the plug-in's rate, process,
-// remove the cabinet's delay, convert to the output rate, write.
+// remove the cabinet's delay, convert to the output rate, fade the last moment out, write.
 
 #include <atomic>
 #include <cstddef>
@@ -14,12 +14,23 @@ struct RenderSettings {
     std::string pluginPath;
     int program = -1;                               // -1 keeps the plug-in's current program
     std::vector<std::pair<int, float>> parameters;  // applied in order after the program
-    double tailSeconds = 2.0;
-    bool align = true;
+    // After the input: with autoTail, until the output has stayed below kQuietDbfs for
+    // kQuietSeconds (at most kMaxAutoTailSeconds); otherwise tailSeconds exactly.
+    bool autoTail = true;
+    double tailSeconds = 0.0;
+    double inputGainDb = 0.0;
+    bool align = true;  // remove the cabinet's delay while the cabinet is in the chain
     int outputRate = 0;  // 0: the input's rate
     bool floatOutput = false;
     bool force = false;
 };
+
+constexpr double kQuietDbfs = -90.0;
+constexpr double kQuietSeconds = 0.5;
+constexpr double kMaxAutoTailSeconds = 30.0;
+// Every output ends with a fade of this length (a raised-cosine half), so that a tail cut
+// off while it still sounds does not end on a click.
+constexpr double kFadeOutSeconds = 0.01;
 
 struct RenderJob {
     std::string input;  // unused for the demo riff

@@ -191,7 +191,9 @@ int run(const Options& options)
             return kExitSuccess;
         }
     }
+    settings.autoTail = options.autoTail;
     settings.tailSeconds = options.tailSeconds;
+    settings.inputGainDb = options.inputGainDb;
     settings.align = options.align;
     settings.outputRate = options.outputRate;
     settings.floatOutput = options.floatOutput;
