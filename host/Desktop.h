@@ -24,6 +24,7 @@ public:
 
     // The client area of a window (a native handle, as EditorWindow::nativeHandle gives it).
     virtual bool capture(uintptr_t window, Picture& picture) = 0;
+    virtual bool captureScreen(Picture& picture) = 0;
     virtual bool clientOrigin(uintptr_t window, int32_t& x, int32_t& y) = 0;
     virtual bool isViewable(uintptr_t window) = 0;
 

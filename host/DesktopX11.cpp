@@ -82,6 +82,8 @@ public:
         return true;
     }
 
+    bool captureScreen(Picture& picture) override { return capture(DefaultRootWindow(display), picture); }
+
     bool clientOrigin(uintptr_t window, int32_t& x, int32_t& y) override
     {
         Window child = 0;

@@ -31,7 +31,7 @@ constexpr unsigned int kCursorShapes[10] = {
     XC_bottom_left_corner,   // diagonal north-east / south-west
     XC_bottom_right_corner,  // diagonal north-west / south-east
     0,                       // copy: not a standard kind here
-    XC_X_cursor,             // not allowed
+    XC_circle,               // not allowed
     XC_hand2,                // hand
 };
 
