@@ -17,6 +17,10 @@
 #include "tests/window/scene/TestScene.h"
 #include "tests/window/support/WindowTests.h"
 
+#if !defined(_WIN32)
+#include "tests/support/ReferenceImage.h"
+#endif
+
 namespace {
 
 using namespace windowtest;
@@ -284,5 +288,38 @@ TEST_F(EditorWindowTest, ClosingThePluginWithItsEditorOpenClosesTheEditor)
     editor->end(Ending::ClosePluginOnly);
     EXPECT_TRUE(report.has("editor closed with the plug-in"));
 }
+
+#if !defined(_WIN32)
+// korvalex-host --editor, as a person runs it from a shell: the scene's editor shown, a
+// scripted click and a screenshot of exactly what the toolkit drew.
+TEST(KorvalexHostEditor, ShowsAnEditorClicksInItAndSavesAScreenshot)
+{
+    std::string why;
+    ASSERT_TRUE(startDisplay(why)) << why;
+    SceneReport report;
+    const std::string shot = testimage::outputDir() + "/korvalex-host-editor.png";
+    std::remove(shot.c_str());
+    const std::string command = std::string("'") + KORVALEX_HOST_PATH + "' --editor --time 0 --click " +
+                                std::to_string(scene::kPadLeft + 20) + "," + std::to_string(scene::kPadTop + 30) +
+                                " --screenshot '" + shot + "' '" + KORVALEX_SCENE_PLUGIN + "' >/dev/null";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    stopDisplay();
+    EXPECT_TRUE(report.has("press 20 30 1"));
+    EXPECT_TRUE(report.has("closed"));  // the editor was closed (before the plug-in)
+    testimage::Image image;
+    ASSERT_TRUE(testimage::readPng(shot, image));
+    const Picture expected = sceneAsDrawn();
+    EXPECT_EQ(image.width, expected.width);
+    EXPECT_EQ(image.height, expected.height);
+    EXPECT_TRUE(image.pixels == expected.pixels) << "the screenshot differs from the toolkit's drawing";
+}
+
+TEST(KorvalexHostEditor, RefusesMalformedInputOptions)
+{
+    const std::string host = std::string("'") + KORVALEX_HOST_PATH + "'";
+    EXPECT_NE(std::system((host + " --editor --click 12 '" + KORVALEX_SCENE_PLUGIN + "' 2>/dev/null").c_str()), 0);
+    EXPECT_NE(std::system((host + " --editor --rate 0 '" + KORVALEX_SCENE_PLUGIN + "' 2>/dev/null").c_str()), 0);
+}
+#endif
 
 }  // namespace
