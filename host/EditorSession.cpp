@@ -5,7 +5,7 @@
 
 #include "host/PluginHost.h"
 
-std::unique_ptr<EditorSession> EditorSession::open(PluginHost& host, std::string& error)
+std::unique_ptr<EditorSession> EditorSession::open(PluginHost& host, std::string& error, Parent parent)
 {
     if (!(host.effect()->flags & effFlagsHasEditor)) {
         error = "the plug-in has no editor";
@@ -19,7 +19,9 @@ std::unique_ptr<EditorSession> EditorSession::open(PluginHost& host, std::string
     std::unique_ptr<EditorSession> session(new EditorSession(host));
     session->editorWidth = rect->right - rect->left;
     session->editorHeight = rect->bottom - rect->top;
-    session->window = EditorWindow::create(session->editorWidth, session->editorHeight, host.effectName(), error);
+    const bool later = parent == Parent::SizedLater;
+    session->window = later ? EditorWindow::create(1, 1, host.effectName(), error, true)
+                            : EditorWindow::create(session->editorWidth, session->editorHeight, host.effectName(), error);
     if (!session->window)
         return nullptr;
     session->handle = session->window->nativeHandle();
@@ -31,6 +33,8 @@ std::unique_ptr<EditorSession> EditorSession::open(PluginHost& host, std::string
         session->editorWidth = rect->right - rect->left;
         session->editorHeight = rect->bottom - rect->top;
     }
+    if (later)
+        session->window->show(session->editorWidth + kLaterMargin, session->editorHeight + kLaterMargin);
     return session;
 }
 

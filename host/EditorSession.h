@@ -18,7 +18,12 @@ class PluginHost;
 
 class EditorSession {
 public:
-    static std::unique_ptr<EditorSession> open(PluginHost& host, std::string& error);
+    // How the host makes its window. Several hosts open the editor in a small unmapped
+    // window (1 x 1 here) and size and show it afterwards, a few pixels larger than asked.
+    enum class Parent { Sized, SizedLater };
+    static constexpr int32_t kLaterMargin = 3;  // the extra pixels of SizedLater
+
+    static std::unique_ptr<EditorSession> open(PluginHost& host, std::string& error, Parent parent = Parent::Sized);
     ~EditorSession();  // close()
 
     EditorSession(const EditorSession&) = delete;

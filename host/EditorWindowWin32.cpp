@@ -5,12 +5,13 @@
 namespace {
 
 constexpr char kClassName[] = "KorvalexHostEditorWindow";
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 
 class Win32EditorWindow : public EditorWindow {
 public:
     ~Win32EditorWindow() override { destroy(); }
 
-    bool open(int32_t width, int32_t height, const std::string& title, std::string& error)
+    bool open(int32_t width, int32_t height, const std::string& title, std::string& error, bool hidden)
     {
         HINSTANCE instance = GetModuleHandleA(nullptr);
         WNDCLASSA c{};
@@ -20,19 +21,31 @@ public:
         c.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
         c.lpszClassName = kClassName;
         RegisterClassA(&c);  // fails harmlessly when a second window registers it again
-        const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
         RECT r{0, 0, width, height};
-        AdjustWindowRect(&r, style, FALSE);
-        window = CreateWindowExA(0, kClassName, title.c_str(), style, 0, 0, r.right - r.left, r.bottom - r.top, nullptr,
+        AdjustWindowRect(&r, kStyle, FALSE);
+        window = CreateWindowExA(0, kClassName, title.c_str(), kStyle, 0, 0, r.right - r.left, r.bottom - r.top, nullptr,
                                  nullptr, instance, nullptr);
         if (!window) {
             error = "cannot create the editor's window (Windows error " + std::to_string(GetLastError()) + ")";
             return false;
         }
         SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        if (!hidden) {
+            ShowWindow(window, SW_SHOWNORMAL);
+            UpdateWindow(window);
+        }
+        return true;
+    }
+
+    void show(int32_t width, int32_t height) override
+    {
+        if (!window)
+            return;
+        RECT r{0, 0, width, height};
+        AdjustWindowRect(&r, kStyle, FALSE);
+        SetWindowPos(window, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER);
         ShowWindow(window, SW_SHOWNORMAL);
         UpdateWindow(window);
-        return true;
     }
 
     void* parentHandle() override { return window; }
@@ -78,10 +91,10 @@ private:
 }  // namespace
 
 std::unique_ptr<EditorWindow> EditorWindow::create(int32_t width, int32_t height, const std::string& title,
-                                                   std::string& error)
+                                                   std::string& error, bool hidden)
 {
     auto window = std::make_unique<Win32EditorWindow>();
-    if (!window->open(width, height, title, error))
+    if (!window->open(width, height, title, error, hidden))
         return nullptr;
     return window;
 }

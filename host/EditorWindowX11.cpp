@@ -27,7 +27,7 @@ public:
             XCloseDisplay(display);
     }
 
-    bool open(int32_t width, int32_t height, const std::string& title, std::string& error)
+    bool open(int32_t width, int32_t height, const std::string& title, std::string& error, bool hidden)
     {
         display = XOpenDisplay(nullptr);
         if (!display) {
@@ -41,18 +41,24 @@ public:
                                      static_cast<unsigned>(height), 0, BlackPixel(display, screen),
                                      BlackPixel(display, screen));
         XStoreName(display, window, title.c_str());
-        XSizeHints* hints = XAllocSizeHints();
-        hints->flags = PMinSize | PMaxSize;
-        hints->min_width = hints->max_width = width;
-        hints->min_height = hints->max_height = height;
-        XSetWMNormalHints(display, window, hints);
-        XFree(hints);
+        fixSize(width, height);
         deleteMessage = XInternAtom(display, "WM_DELETE_WINDOW", False);
         XSetWMProtocols(display, window, &deleteMessage, 1);
         XSelectInput(display, window, StructureNotifyMask);
-        XMapWindow(display, window);
+        if (!hidden)
+            XMapWindow(display, window);
         XSync(display, False);  // the editor's own connection must find the window
         return true;
+    }
+
+    void show(int32_t width, int32_t height) override
+    {
+        if (!window)
+            return;
+        fixSize(width, height);
+        XResizeWindow(display, window, static_cast<unsigned>(width), static_cast<unsigned>(height));
+        XMapWindow(display, window);
+        XSync(display, False);
     }
 
     void* parentHandle() override { return reinterpret_cast<void*>(static_cast<uintptr_t>(window)); }
@@ -81,6 +87,16 @@ public:
     bool exists() const override { return window != 0; }
 
 private:
+    void fixSize(int32_t width, int32_t height)
+    {
+        XSizeHints* hints = XAllocSizeHints();
+        hints->flags = PMinSize | PMaxSize;
+        hints->min_width = hints->max_width = width;
+        hints->min_height = hints->max_height = height;
+        XSetWMNormalHints(display, window, hints);
+        XFree(hints);
+    }
+
     Display* display = nullptr;
     Window window = 0;
     Atom deleteMessage = 0;
@@ -90,10 +106,10 @@ private:
 }  // namespace
 
 std::unique_ptr<EditorWindow> EditorWindow::create(int32_t width, int32_t height, const std::string& title,
-                                                   std::string& error)
+                                                   std::string& error, bool hidden)
 {
     auto window = std::make_unique<X11EditorWindow>();
-    if (!window->open(width, height, title, error))
+    if (!window->open(width, height, title, error, hidden))
         return nullptr;
     return window;
 }

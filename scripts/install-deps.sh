@@ -10,6 +10,9 @@ packages=(
   # The view toolkit's tests: reference pictures (libpng) and the glyph atlas generator's
   # check (FreeType and the fonts it rasterises).
   libpng-dev libfreetype-dev fonts-liberation2 fonts-dejavu-core
+  # The X11 window layer (Xlib, the shared-memory extension of libXext) and its tests: a
+  # private X server, XTest for input and XFixes for the pointer's look.
+  xvfb libx11-dev libxext-dev libxtst-dev libxfixes-dev
   # The Windows plug-ins: mingw-w64 cross compilers, dpkg-dev to fetch FFTW's source
   # package, and Wine (its 32-bit half is an i386 package) to run them.
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 dpkg-dev

@@ -125,6 +125,10 @@ for bits in "${arches[@]}"; do
     (cd "build-win$bits" && ctest --output-on-failure) || fail "a $bits-bit test suite failed under Wine"
 done
 
+# The editor's window layer on a display of its own (64-bit).
+stage "editor windows under Wine with Xvfb, 64-bit"
+scripts/test-windows-editor.sh build-win64 || fail "the 64-bit window tests failed under Wine"
+
 # The host report without carriage returns and without the tone's levels, which the
 # render comparison checks to a tolerance instead.
 host_report() { tr -d '\r' | grep -v '^processed '; }

@@ -67,7 +67,7 @@ protected:
         std::string error;
         desktop = Desktop::connect(error);
         ASSERT_TRUE(desktop) << error;
-        editor = std::make_unique<EditorThread>(KORVALEX_SCENE_PLUGIN);
+        editor = std::make_unique<EditorThread>(KORVALEX_SCENE_PLUGIN, parentStyle);
         ASSERT_TRUE(editor->opened()) << editor->error();
         ASSERT_TRUE(waitUntil([&] { return desktop->isViewable(editor->window()); }));
         ASSERT_EQ(report.waitForLine("open"), "open");
@@ -125,6 +125,7 @@ protected:
 
     static bool displayReady;
     static std::string displayProblem;
+    EditorSession::Parent parentStyle = EditorSession::Parent::Sized;
     SceneReport report;
     std::unique_ptr<Desktop> desktop;
     std::unique_ptr<EditorThread> editor;
@@ -145,6 +146,32 @@ TEST_F(EditorWindowTest, ScreenshotEqualsTheToolkitsOwnSurface)
     EXPECT_TRUE(equal) << "the window shows other pixels than the toolkit drew (see test-output/)";
     EXPECT_EQ(shot.width, scene::kWidth);
     EXPECT_EQ(shot.height, scene::kHeight);
+}
+
+// A host that opens the editor in a 1 x 1 unmapped window and then shows it a few pixels
+// larger than asked: the editor keeps its own size and shows all of itself.
+class LateParentTest : public EditorWindowTest {
+protected:
+    LateParentTest() { parentStyle = EditorSession::Parent::SizedLater; }
+};
+
+TEST_F(LateParentTest, TheEditorKeepsItsSizeInAParentSizedAfterTheOpenRequest)
+{
+    const Picture expected = sceneAsDrawn();
+    Picture shot;
+    const bool equal = waitUntil([&] {
+        if (!desktop->capture(editor->window(), shot) || shot.width != expected.width + EditorSession::kLaterMargin ||
+            shot.height != expected.height + EditorSession::kLaterMargin)
+            return false;
+        for (int32_t y = 0; y < expected.height; ++y)
+            for (int32_t x = 0; x < expected.width; ++x)
+                if (shot.at(x, y) != expected.at(x, y))
+                    return false;
+        return true;
+    });
+    EXPECT_TRUE(equal) << "the editor in the late-sized parent shows other pixels than the toolkit drew";
+    click(scene::kPadLeft + 3, scene::kPadTop + 4);
+    EXPECT_EQ(report.waitForLine("press"), "press 3 4 1");
 }
 
 TEST_F(EditorWindowTest, PressesReachTheViewUnderThemInItsOwnCoordinates)

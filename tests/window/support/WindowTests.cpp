@@ -95,9 +95,9 @@ std::string SceneReport::waitForLine(const std::string& prefix, size_t from) con
 
 // ---- the editor thread ------------------------------------------------------------------
 
-EditorThread::EditorThread(const std::string& pluginPath)
+EditorThread::EditorThread(const std::string& pluginPath, EditorSession::Parent parent)
 {
-    thread = std::thread([this, pluginPath] { main(pluginPath); });
+    thread = std::thread([this, pluginPath, parent] { main(pluginPath, parent); });
     std::unique_lock<std::mutex> hold(lock);
     changed.wait(hold, [this] { return started; });
 }
@@ -150,11 +150,11 @@ void EditorThread::end(Ending how)
         thread.join();
 }
 
-void EditorThread::main(std::string path)
+void EditorThread::main(std::string path, EditorSession::Parent parent)
 {
     std::string error;
     std::unique_ptr<PluginHost> host = PluginHost::load(path, error);
-    std::unique_ptr<EditorSession> editor = host ? EditorSession::open(*host, error) : nullptr;
+    std::unique_ptr<EditorSession> editor = host ? EditorSession::open(*host, error, parent) : nullptr;
     {
         std::lock_guard<std::mutex> hold(lock);
         started = true;

@@ -17,9 +17,9 @@
 
 #include "gui/platform/PopupMenu.h"
 #include "host/Desktop.h"
+#include "host/EditorSession.h"
 
 class PluginHost;
-class EditorSession;
 
 namespace windowtest {
 
@@ -58,7 +58,7 @@ enum class Ending {
 // own, idled 60 times a second until the test ends it.
 class EditorThread {
 public:
-    explicit EditorThread(const std::string& pluginPath);
+    EditorThread(const std::string& pluginPath, EditorSession::Parent parent);
     ~EditorThread();  // end(CloseEditorFirst) unless ended
 
     bool opened() const { return openOk; }
@@ -73,7 +73,7 @@ public:
     bool ended() const { return finished; }
 
 private:
-    void main(std::string path);
+    void main(std::string path, EditorSession::Parent parent);
 
     std::thread thread;
     mutable std::mutex lock;

@@ -1,0 +1,31 @@
+#!/bin/bash
+# The Windows window layer under Wine on a private Xvfb: the window tests of a Windows
+# build folder (the test plug-in's editor opened by korvalex-host's library, screenshots,
+# presses and a TrackPopupMenu choice through synthesized input). Called by
+# scripts/test-windows.sh, whose Wine prefix (WINEPREFIX...) it uses; ctest runs the tests
+# through the folder's Wine loader.
+#
+#   scripts/test-windows-editor.sh BUILD_DIR
+set -euo pipefail
+dir=${1:?build folder}
+wineserver_bin=/usr/lib/wine/wineserver
+[ -x "$wineserver_bin" ] || wineserver_bin=$(command -v wineserver)
+
+# A display number chosen by the server itself, so that no other display is touched.
+exec {numberfd}< <(Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp -noreset 2>/dev/null & echo "pid $!")
+read -r _ xvfb <&"$numberfd"
+read -r display <&"$numberfd" || true
+cleanup() { kill "$xvfb" 2>/dev/null || true; }
+trap cleanup EXIT
+if [ -z "$display" ]; then
+    echo "Xvfb did not start"
+    exit 1
+fi
+
+# Wine's desktop process keeps the display it started with: let any earlier one end.
+"$wineserver_bin" -w
+export DISPLAY=":$display" KORVALEX_DISPLAY_TESTS=1
+status=0
+(cd "$dir" && ctest -R '^test_window$' --output-on-failure) || status=1
+"$wineserver_bin" -k 2>/dev/null || true
+exit $status
