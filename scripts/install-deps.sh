@@ -17,6 +17,8 @@ packages=(
   # package, and Wine (its 32-bit half is an i386 package) to run them.
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 dpkg-dev
   wine wine64 wine32:i386
+  # Wine's own fonts: text in the Win32 pop-up menus of the window tests.
+  fonts-wine
 )
 # wine32 is an i386 package: the architecture must be known to dpkg (and apt's lists).
 if ! dpkg --print-foreign-architectures | grep -qx i386; then

@@ -275,11 +275,23 @@ TEST_F(EditorWindowTest, PopupMenuOpensBelowItsButtonAndAClickChoosesInASubMenu)
     const ScreenRect more = popupItemOnScreen(*desktop, 0, items, 5);
     desktop->moveTo(centreX(more), centreY(more));
     ASSERT_TRUE(waitUntil([&] { return desktop->popupMenus().size() == 2; })) << "the sub-menu did not open";
-    Picture screen;
-    if (desktop->captureScreen(screen))
-        keepPicture("editor-window-popup-menu", screen);
     const ScreenRect plexi = popupItemOnScreen(*desktop, 1, items[5].children, 1);
     desktop->moveTo(centreX(plexi), centreY(plexi));
+    // A picture for people once the sub-menu shows its items (more than one colour there).
+    Picture screen;
+    waitUntil(
+        [&] {
+            if (!desktop->captureScreen(screen))
+                return false;
+            const uint32_t first = screen.at(plexi.left, plexi.top);
+            for (int32_t y = plexi.top; y < plexi.bottom; ++y)
+                for (int32_t x = plexi.left; x < plexi.right; ++x)
+                    if (screen.at(x, y) != first)
+                        return true;
+            return false;
+        },
+        std::chrono::seconds(5));
+    keepPicture("editor-window-popup-menu", screen);
     desktop->button(1, true);
     desktop->button(1, false);
     EXPECT_EQ(report.waitForLine("menu ", from), "menu " + std::to_string(scene::kPlexiId));

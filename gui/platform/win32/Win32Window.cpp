@@ -62,6 +62,24 @@ LPCSTR standardCursor(int32_t kind)
 
 bool pressed(int virtualKey) { return (GetAsyncKeyState(virtualKey) & 0x8000) != 0; }
 
+int32_t buttonsOfMessage(WPARAM state)
+{
+    int32_t buttons = 0;
+    if (state & MK_LBUTTON)
+        buttons |= kLButton;
+    if (state & MK_MBUTTON)
+        buttons |= kMButton;
+    if (state & MK_RBUTTON)
+        buttons |= kRButton;
+    if (state & MK_SHIFT)
+        buttons |= kShift;
+    if (state & MK_CONTROL)
+        buttons |= kControl;
+    if (GetKeyState(VK_MENU) < 0)
+        buttons |= kAlt;
+    return buttons;
+}
+
 // Menu ids are the items' ids plus one: a command of 0 would read as no choice.
 HMENU buildMenu(const PopupMenu& items)
 {
@@ -150,7 +168,11 @@ LRESULT Win32Window::handle(UINT message, WPARAM w, LPARAM l)
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
+        // A quick click may be over by the time its message is handled: the message's own
+        // (logical) button state answers the first question about the buttons.
+        pressButtons = buttonsOfMessage(w);
         events.onButtonDown(CPoint(LOWORD(l), HIWORD(l)));
+        pressButtons = -1;
         return 0;
     case WM_MOUSEWHEEL: {
         POINT where{static_cast<short>(LOWORD(l)), static_cast<short>(HIWORD(l))};
@@ -221,6 +243,11 @@ CPoint Win32Window::pointerPosition()
 
 int32_t Win32Window::buttonState()
 {
+    if (pressButtons >= 0) {
+        const int32_t buttons = pressButtons;
+        pressButtons = -1;
+        return buttons;
+    }
     // The asynchronous state is the physical buttons'; the toolkit wants the logical ones.
     int32_t buttons = 0;
     if (pressed(VK_LBUTTON))

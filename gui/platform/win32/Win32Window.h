@@ -51,6 +51,7 @@ private:
     CDropTarget* dropTarget = nullptr;
     HCURSOR firstCursor = nullptr;
     bool cursorRemembered = false;
+    int32_t pressButtons = -1;  // buttons of the press being dispatched, until first asked for
 };
 
 }  // namespace gui::platform::win32
