@@ -27,5 +27,18 @@ fi
 export DISPLAY=":$display" KORVALEX_DISPLAY_TESTS=1
 status=0
 (cd "$dir" && ctest -R '^test_window$' --output-on-failure) || status=1
+
+# korvalex-host.exe --editor as a person uses it: a click and a screenshot.
+loader=/usr/lib/wine/wine64
+[ -x "$loader" ] || loader=$(command -v wine64 || command -v wine)
+shot="$dir/korvalex-host-editor.png"
+rm -f "$shot"
+if (cd "$dir" && "$loader" korvalex-host.exe --editor --time 0 --click 50,130 --screenshot korvalex-host-editor.png \
+        korvalex_test_scene.dll) && [ "$(head -c 4 "$shot" | tail -c 3)" = PNG ]; then
+    echo "korvalex-host.exe --editor: screenshot in $shot"
+else
+    echo "FAIL: korvalex-host.exe --editor did not show the editor or save its screenshot"
+    status=1
+fi
 "$wineserver_bin" -k 2>/dev/null || true
 exit $status

@@ -17,7 +17,9 @@
 #include "tests/window/scene/TestScene.h"
 #include "tests/window/support/WindowTests.h"
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include "tests/support/ReferenceImage.h"
 #endif
 
@@ -314,6 +316,47 @@ TEST_F(EditorWindowTest, EscapeOrAClickOutsideTheMenuChoosesNothing)
     EXPECT_EQ(report.waitForLine("menu ", from), "menu -1");
 }
 
+TEST_F(EditorWindowTest, ThePopupMenuFollowsTheHeldButtonAndTheKeys)
+{
+    // Pressed on the button, dragged to an item, released there: chosen.
+    size_t from = report.lines().size();
+    moveTo((scene::kMenuLeft + scene::kMenuRight) / 2, (scene::kMenuTop + scene::kMenuBottom) / 2);
+    desktop->button(1, true);
+    ASSERT_TRUE(waitUntil([&] { return desktop->popupMenus().size() == 1; }));
+    const gui::platform::PopupMenu items = scene::menu();
+    const ScreenRect crunch = popupItemOnScreen(*desktop, 0, items, 1);
+    desktop->moveTo(centreX(crunch) - 5, centreY(crunch));
+    desktop->moveTo(centreX(crunch), centreY(crunch));
+    desktop->button(1, false);
+    EXPECT_EQ(report.waitForLine("menu ", from), "menu 1");
+    ASSERT_TRUE(waitUntil([&] { return desktop->popupMenus().empty(); }));
+
+    // Down to the first item, down to the next, Return.
+    openMenu(from);
+    for (uint32_t key : {0xff54u, 0xff54u, 0xff0du}) {
+        desktop->key(true, key);
+        desktop->key(false, key);
+    }
+    EXPECT_EQ(report.waitForLine("menu ", from), "menu 1");
+}
+
+TEST_F(EditorWindowTest, TwoEditorsAtOnceAndOneClosedLeavesTheOtherWorking)
+{
+    EditorThread second(KORVALEX_SCENE_PLUGIN, EditorSession::Parent::Sized);
+    ASSERT_TRUE(second.opened()) << second.error();
+    ASSERT_TRUE(waitUntil([&] { return desktop->isViewable(second.window()); }));
+    editor->end(Ending::CloseEditorFirst);  // the window class (or connection) of the first goes
+    ASSERT_TRUE(desktop->clientOrigin(second.window(), originX, originY));
+    const size_t seen = report.lines().size();
+    desktop->moveTo(originX + scene::kPadLeft + 8, originY + scene::kPadTop + 9);
+    desktop->button(1, true);
+    desktop->button(1, false);
+    EXPECT_EQ(report.waitForLine("press", seen), "press 8 9 1");
+    const Picture expected = sceneAsDrawn();
+    Picture shot;
+    EXPECT_TRUE(waitUntil([&] { return desktop->capture(second.window(), shot) && shot.pixels == expected.pixels; }));
+}
+
 TEST_F(EditorWindowTest, AHostThatDestroysItsWindowFirstLeavesTheEditorQuietlyClosed)
 {
     editor->run([](PluginHost&, EditorSession& session) { session.destroyWindowFirst(); });
@@ -321,6 +364,30 @@ TEST_F(EditorWindowTest, AHostThatDestroysItsWindowFirstLeavesTheEditorQuietlyCl
     editor->end(Ending::CloseEditorFirst);
     EXPECT_TRUE(report.has("closed"));
 }
+
+#if defined(_WIN32)
+BOOL CALLBACK firstChild(HWND child, LPARAM found)
+{
+    *reinterpret_cast<HWND*>(found) = child;
+    return FALSE;
+}
+
+TEST_F(EditorWindowTest, TheFramesWindowIsAChildOfTheClassNamedAfterTheModule)
+{
+    HWND child = nullptr;
+    EnumChildWindows(reinterpret_cast<HWND>(editor->window()), firstChild, reinterpret_cast<LPARAM>(&child));
+    ASSERT_NE(child, nullptr);
+    char name[64] = {}, expected[64] = {};
+    GetClassNameA(child, name, sizeof name);
+    std::snprintf(expected, sizeof expected, "Plugin%p", static_cast<void*>(GetModuleHandleA("korvalex_test_scene.dll")));
+    EXPECT_STREQ(name, expected);
+    EXPECT_TRUE(GetWindowLongA(child, GWL_STYLE) & WS_CHILD);
+    RECT r{};
+    GetClientRect(child, &r);
+    EXPECT_EQ(r.right, scene::kWidth);
+    EXPECT_EQ(r.bottom, scene::kHeight);
+}
+#endif
 
 TEST_F(EditorWindowTest, ClosingThePluginWithItsEditorOpenClosesTheEditor)
 {

@@ -11,6 +11,7 @@
 #include <X11/keysym.h>
 
 #include "gui/platform/x11/PopupMenuLook.h"
+#include "gui/platform/x11/X11Display.h"
 #include "gui/platform/x11/X11Keys.h"
 #include "tests/support/ReferenceImage.h"
 #include "tests/window/scene/TestScene.h"
@@ -128,6 +129,28 @@ TEST(X11Keys, ButtonStateBecomesTheToolkitsBitSet)
 }
 
 using namespace gui::platform::x11;
+
+TEST(X11Pixels, ColoursAreScaledIntoTheVisualsChannelMasks)
+{
+    Visual trueColour{};
+    trueColour.red_mask = 0xFF0000;
+    trueColour.green_mask = 0xFF00;
+    trueColour.blue_mask = 0xFF;
+    EXPECT_EQ(visualPixel(0x123456, &trueColour), 0x123456ul);
+    Visual sixteenBits{};  // 5-6-5
+    sixteenBits.red_mask = 0xF800;
+    sixteenBits.green_mask = 0x07E0;
+    sixteenBits.blue_mask = 0x001F;
+    EXPECT_EQ(visualPixel(0xFFFFFF, &sixteenBits), 0xFFFFul);
+    EXPECT_EQ(visualPixel(0x000000, &sixteenBits), 0ul);
+    EXPECT_EQ(visualPixel(0x808080, &sixteenBits), (16ul << 11) | (32ul << 5) | 16ul);
+    EXPECT_EQ(visualPixel(0xFF0000, &sixteenBits), 0xF800ul);
+    Visual blueFirst{};  // channels in another order
+    blueFirst.red_mask = 0xFF;
+    blueFirst.green_mask = 0xFF00;
+    blueFirst.blue_mask = 0xFF0000;
+    EXPECT_EQ(visualPixel(0x123456, &blueFirst), 0x563412ul);
+}
 
 TEST(PopupMenuLayout, ColumnBreaksStartNewColumnsAtTheTop)
 {

@@ -76,6 +76,25 @@ bool X11Display::checkedSync()
     return clean;
 }
 
+namespace {
+
+unsigned long channelToMask(uint32_t value, unsigned long mask)
+{
+    int shift = 0;
+    while (mask && !((mask >> shift) & 1))
+        ++shift;
+    const unsigned long max = mask >> shift;
+    return ((static_cast<unsigned long>(value & 0xFF) * max + 127) / 255) << shift;
+}
+
+}  // namespace
+
+unsigned long visualPixel(uint32_t rgb, const Visual* visual)
+{
+    return channelToMask(rgb >> 16, visual->red_mask) | channelToMask(rgb >> 8, visual->green_mask) |
+           channelToMask(rgb, visual->blue_mask);
+}
+
 bool windowScreenOrigin(X11Display& connection, Window window, int32_t& x, int32_t& y)
 {
     Display* d = connection.get();

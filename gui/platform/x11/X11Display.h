@@ -33,6 +33,10 @@ private:
     uint32_t errorsChecked = 0;
 };
 
+// A 0x00RRGGBB colour as a pixel value of a TrueColor visual (each channel scaled into
+// the visual's mask).
+unsigned long visualPixel(uint32_t rgb, const Visual* visual);
+
 // Screen coordinates of a window's top-left corner; false when the window is gone.
 bool windowScreenOrigin(X11Display& connection, Window window, int32_t& x, int32_t& y);
 

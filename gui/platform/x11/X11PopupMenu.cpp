@@ -27,19 +27,10 @@ struct Level {
     CRect itemOnScreen(int32_t i) const { return layout.items[size_t(i)].offsetBy(origin.h, origin.v); }
 };
 
-unsigned long channelToMask(uint8_t value, unsigned long mask)
-{
-    int shift = 0;
-    while (mask && !((mask >> shift) & 1))
-        ++shift;
-    const unsigned long max = mask >> shift;
-    return ((static_cast<unsigned long>(value) * max + 127) / 255) << shift;
-}
-
 class PopupSession {
 public:
-    PopupSession(X11Display& c, bool followRight, const OwnerEvents& owner)
-        : connection(c), d(c.get()), ownerEvents(owner),
+    PopupSession(Display* display, bool followRight, const OwnerEvents& owner)
+        : d(display), ownerEvents(owner),
           followedMask(followRight ? Button3Mask : Button1Mask)
     {
         const int screen = DefaultScreen(d);
@@ -203,12 +194,8 @@ private:
         image->data = static_cast<char*>(std::calloc(size_t(image->bytes_per_line) * h, 1));
         if (image->data) {
             for (int32_t y = 0; y < level.pixels.height(); ++y)
-                for (int32_t x = 0; x < level.pixels.width(); ++x) {
-                    const uint32_t p = level.pixels.pixel(x, y);
-                    XPutPixel(image, x, y,
-                              channelToMask(redOf(p), visual->red_mask) | channelToMask(greenOf(p), visual->green_mask) |
-                                  channelToMask(blueOf(p), visual->blue_mask));
-                }
+                for (int32_t x = 0; x < level.pixels.width(); ++x)
+                    XPutPixel(image, x, y, visualPixel(level.pixels.pixel(x, y), visual));
             XPutImage(d, level.window, gc, image, 0, 0, 0, 0, w, h);
         }
         XDestroyImage(image);
@@ -329,7 +316,6 @@ private:
         }
     }
 
-    X11Display& connection;
     Display* d;
     const OwnerEvents& ownerEvents;
     unsigned int followedMask;
@@ -353,7 +339,7 @@ int32_t runPopupMenu(X11Display& connection, const PopupMenu& menu, CPoint scree
 {
     if (!connection.isOpen())
         return -1;
-    PopupSession session(connection, followRightButton, ownerEvents);
+    PopupSession session(connection.get(), followRightButton, ownerEvents);
     return session.run(menu, screenPosition);
 }
 

@@ -5,6 +5,7 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <thread>
@@ -50,24 +51,6 @@ bool visualMatchesSurface(Display* d, Visual* visual, int depth)
     if (visual->red_mask != 0xFF0000 || visual->green_mask != 0xFF00 || visual->blue_mask != 0xFF)
         return false;
     return ImageByteOrder(d) == (littleEndianHost() ? LSBFirst : MSBFirst);
-}
-
-int shiftOf(unsigned long mask)
-{
-    int shift = 0;
-    while (mask && !(mask & 1)) {
-        mask >>= 1;
-        ++shift;
-    }
-    return shift;
-}
-
-// Scales an 8-bit channel into a visual's channel mask.
-unsigned long channelToMask(uint8_t value, unsigned long mask)
-{
-    const int shift = shiftOf(mask);
-    const unsigned long max = mask >> shift;
-    return ((static_cast<unsigned long>(value) * max + 127) / 255) << shift;
 }
 
 }  // namespace
@@ -208,10 +191,7 @@ void X11Window::convertToImage(const CRect& area)
 {
     for (int32_t y = area.top; y < area.bottom; ++y)
         for (int32_t x = area.left; x < area.right; ++x) {
-            const uint32_t p = pixels.pixel(x, y);
-            XPutPixel(image, x, y,
-                      channelToMask(redOf(p), visual->red_mask) | channelToMask(greenOf(p), visual->green_mask) |
-                          channelToMask(blueOf(p), visual->blue_mask));
+            XPutPixel(image, x, y, visualPixel(pixels.pixel(x, y), visual));
         }
 }
 

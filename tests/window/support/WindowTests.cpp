@@ -131,7 +131,7 @@ void EditorThread::run(const std::function<void(PluginHost&, EditorSession&)>& t
     std::unique_lock<std::mutex> hold(lock);
     if (finished || !openOk)
         return;
-    bool done = false;
+    std::atomic<bool> done{false};
     tasks.push_back([&](PluginHost& h, EditorSession& s) {
         task(h, s);
         done = true;
