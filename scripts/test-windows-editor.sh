@@ -26,7 +26,14 @@ fi
 "$wineserver_bin" -w
 export DISPLAY=":$display" KORVALEX_DISPLAY_TESTS=1
 status=0
-(cd "$dir" && ctest -R '^test_window$' --output-on-failure) || status=1
+log="$dir/test-window.log"
+(cd "$dir" && ctest -R '^test_window$' -V) >"$log" 2>&1 || status=1
+grep -E '^[0-9]+: \[ +(OK|FAILED|SKIPPED) +\]' "$log" | sed 's/^[0-9]*: //' || true
+if grep -q '\[  SKIPPED \]' "$log"; then
+    echo "FAIL: window tests were skipped although a display was given"
+    status=1
+fi
+[ $status -eq 0 ] || tail -n 60 "$log"
 
 # korvalex-host.exe --editor as a person uses it: a click and a screenshot.
 loader=/usr/lib/wine/wine64

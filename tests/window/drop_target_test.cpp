@@ -19,7 +19,7 @@ using gui::platform::win32::CDropTarget;
 // Data of one clipboard format, as a dragging program offers it.
 class OneFormat : public IDataObject {
 public:
-    OneFormat(CLIPFORMAT format, const void* bytes, size_t size) : format(format)
+    OneFormat(CLIPFORMAT offered, const void* bytes, size_t size) : format(offered)
     {
         memory = GlobalAlloc(GMEM_MOVEABLE, size);
         std::memcpy(GlobalLock(memory), bytes, size);
