@@ -36,8 +36,8 @@ fi
 [ $status -eq 0 ] || tail -n 60 "$log"
 
 # korvalex-host.exe --editor as a person uses it: a click and a screenshot.
-loader=/usr/lib/wine/wine64
-[ -x "$loader" ] || loader=$(command -v wine64 || command -v wine)
+loader=$(sed -n 's/^CMAKE_CROSSCOMPILING_EMULATOR:[A-Z]*=//p' "$dir/CMakeCache.txt")
+[ -n "$loader" ] || loader=$(command -v wine)
 shot="$dir/korvalex-host-editor.png"
 rm -f "$shot"
 if (cd "$dir" && "$loader" korvalex-host.exe --editor --time 0 --click 50,130 --screenshot korvalex-host-editor.png \

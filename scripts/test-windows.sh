@@ -81,6 +81,9 @@ check_dll_tables() {
 }
 check_dll_tables build-win32/korvalex.dll pei-i386
 check_dll_tables build-win64/korvalex.dll pei-x86-64
+# A DLL with an editor (the window tests' plug-in): still system DLLs only.
+check_dll_tables build-win32/korvalex_test_scene.dll pei-i386
+check_dll_tables build-win64/korvalex_test_scene.dll pei-x86-64
 
 # -- Wine -------------------------------------------------------------------------------
 export WINEPREFIX="$root/build-wine/prefix"
@@ -125,9 +128,11 @@ for bits in "${arches[@]}"; do
     (cd "build-win$bits" && ctest --output-on-failure) || fail "a $bits-bit test suite failed under Wine"
 done
 
-# The editor's window layer on a display of its own (64-bit).
-stage "editor windows under Wine with Xvfb, 64-bit"
-scripts/test-windows-editor.sh build-win64 || fail "the 64-bit window tests failed under Wine"
+# The editor's window layer, on a display of its own.
+for bits in "${arches[@]}"; do
+    stage "editor windows under Wine with Xvfb, $bits-bit"
+    scripts/test-windows-editor.sh "build-win$bits" || fail "the $bits-bit window tests failed under Wine"
+done
 
 # The host report without carriage returns and without the tone's levels, which the
 # render comparison checks to a tolerance instead.
