@@ -45,7 +45,7 @@ void EditorSession::idle()
     if (window)
         window->processEvents();
     if (editorOpen)
-        host.editIdle();
+        host->editIdle();
     ++idles;
 }
 
@@ -75,10 +75,12 @@ void EditorSession::run(double seconds, double rate, const std::function<bool()>
 
 void EditorSession::close()
 {
-    if (editorOpen)
-        host.editClose();
+    if (host && editorOpen)
+        host->editClose();
     editorOpen = false;
-    host.setIdleHandler(nullptr);
+    if (host)
+        host->setIdleHandler(nullptr);
+    host = nullptr;
     if (window)
         window->destroy();
     window.reset();
@@ -95,5 +97,7 @@ void EditorSession::destroyWindowFirst()
 void EditorSession::abandonEditor()
 {
     editorOpen = false;
-    host.setIdleHandler(nullptr);
+    if (host)
+        host->setIdleHandler(nullptr);
+    host = nullptr;
 }

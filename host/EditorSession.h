@@ -46,14 +46,15 @@ public:
     void close();
     // What a careless host does: the window is destroyed while the editor is still open.
     void destroyWindowFirst();
-    // Forgets the editor without closing it (the plug-in is then closed with its editor open).
+    // Forgets the editor and the plug-in without closing the editor: what a host does that
+    // closes the plug-in with its editor open. Only the window is left to destroy.
     void abandonEditor();
 
 private:
-    explicit EditorSession(PluginHost& h) : host(h) {}
+    explicit EditorSession(PluginHost& h) : host(&h) {}
     void hostIdle();  // the plug-in asked the host to idle
 
-    PluginHost& host;
+    PluginHost* host;  // null once abandoned
     std::unique_ptr<EditorWindow> window;
     int32_t editorWidth = 0;
     int32_t editorHeight = 0;
