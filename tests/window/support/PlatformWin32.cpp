@@ -12,7 +12,7 @@ bool popupMenuItemRect(size_t level, size_t index, ScreenRect& rect);  // host/D
 
 namespace windowtest {
 
-bool startDisplay(std::string& why)
+bool startDisplay(std::string& why, int)
 {
     const char* flag = std::getenv("KORVALEX_DISPLAY_TESTS");
     if (flag && std::strcmp(flag, "1") == 0)

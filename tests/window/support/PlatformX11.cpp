@@ -22,7 +22,7 @@ pid_t server = 0;
 
 }  // namespace
 
-bool startDisplay(std::string& why)
+bool startDisplay(std::string& why, int depth)
 {
     if (server)
         return true;
@@ -38,7 +38,8 @@ bool startDisplay(std::string& why)
         const int devnull = open("/dev/null", O_WRONLY);
         dup2(devnull, 1);
         dup2(devnull, 2);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
+        const std::string screen = "1280x1024x" + std::to_string(depth);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
                "-noreset", static_cast<char*>(nullptr));
         _exit(127);
     }

@@ -29,7 +29,8 @@ bool waitUntil(const std::function<bool()>& condition, std::chrono::seconds boun
 // Linux: starts a private Xvfb (a free display number chosen by the server) for this test
 // process and points DISPLAY at it. Windows (under Wine): the display Wine runs on, when
 // KORVALEX_DISPLAY_TESTS=1 says there is one. False (with the reason) when there is none.
-bool startDisplay(std::string& why);
+// Linux: the screen's depth in bits may be chosen (24 or 16).
+bool startDisplay(std::string& why, int depth = 24);
 void stopDisplay();
 
 // The lines the test plug-in's scene writes.
