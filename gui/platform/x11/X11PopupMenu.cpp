@@ -51,17 +51,20 @@ public:
 
     int32_t run(const PopupMenu& menu, CPoint at)
     {
-        openLevel(menu, at);
-        Window root = 0, child = 0;
+        // The pointer and keys are ours before the menu shows: a quick drag to an item and
+        // release cannot slip past it. Pointer events come relative to the root window,
+        // and the menu works in screen coordinates anyway.
+        Window root = DefaultRootWindow(d);
+        const unsigned int pointerEvents = ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
+        XGrabPointer(d, root, False, pointerEvents, GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
+        XGrabKeyboard(d, root, False, GrabModeAsync, GrabModeAsync, CurrentTime);
+        Window child = 0;
         int rx = 0, ry = 0, wx = 0, wy = 0;
         unsigned int mask = 0;
-        XQueryPointer(d, DefaultRootWindow(d), &root, &child, &rx, &ry, &wx, &wy, &mask);
+        XQueryPointer(d, root, &root, &child, &rx, &ry, &wx, &wy, &mask);
         pressPoint = CPoint(rx, ry);
         buttonHeld = (mask & followedMask) != 0;
-        const unsigned int pointerEvents = ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
-        XGrabPointer(d, levels[0].window, False, pointerEvents, GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
-        XGrabKeyboard(d, levels[0].window, False, GrabModeAsync, GrabModeAsync, CurrentTime);
-        XFlush(d);
+        openLevel(menu, at);
         while (!finished) {
             XEvent event;
             XNextEvent(d, &event);
@@ -108,7 +111,7 @@ private:
             key(XLookupKeysym(&event.xkey, 0));
             break;
         default:
-            if (levelOf(event.xany.window) < 0)
+            if (levelOf(event.xany.window) < 0 && event.xany.window != DefaultRootWindow(d))
                 forwardToOwner(event);
             break;
         }
