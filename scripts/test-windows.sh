@@ -57,6 +57,7 @@ stage "import and export tables"
 system_dlls=" kernel32.dll user32.dll gdi32.dll ole32.dll oleaut32.dll advapi32.dll shell32.dll
  comctl32.dll comdlg32.dll msimg32.dll msvcrt.dll ntdll.dll winmm.dll shlwapi.dll version.dll
  imm32.dll uxtheme.dll "
+system_dlls=" $(echo $system_dlls) "  # one space between names, also where the lines break
 check_dll_tables() {
     local dll=$1 format=$2 dump name exports
     dump=$(x86_64-w64-mingw32-objdump -p "$dll")

@@ -357,6 +357,21 @@ TEST_F(EditorWindowTest, TwoEditorsAtOnceAndOneClosedLeavesTheOtherWorking)
     EXPECT_TRUE(waitUntil([&] { return desktop->capture(second.window(), shot) && shot.pixels == expected.pixels; }));
 }
 
+TEST_F(EditorWindowTest, AnEditorThatChangesItsSizeTakesTheHostsWindowAlong)
+{
+    // This host does not resize for the editor: the window layer resizes the host's
+    // window by as much as its own.
+    editor->setParameterHere(1, 1.0f);
+    EXPECT_EQ(report.waitForLine("size"), "size 460 300");
+    Picture shot;
+    EXPECT_TRUE(waitUntil([&] { return desktop->capture(editor->window(), shot) && shot.width == 460 && shot.height == 300; }))
+        << "the host's window is " << shot.width << " x " << shot.height;
+    const size_t seen = report.lines().size();
+    editor->setParameterHere(1, 0.0f);
+    EXPECT_EQ(report.waitForLine("size", seen), "size 420 280");
+    EXPECT_TRUE(waitUntil([&] { return desktop->capture(editor->window(), shot) && shot.width == 420 && shot.height == 280; }));
+}
+
 TEST_F(EditorWindowTest, AHostThatDestroysItsWindowFirstLeavesTheEditorQuietlyClosed)
 {
     editor->run([](PluginHost&, EditorSession& session) { session.destroyWindowFirst(); });

@@ -2,8 +2,10 @@
 
 #include <ole2.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "gui/platform/win32/Win32DropTarget.h"
 #include "gui/platform/win32/Win32Module.h"
@@ -321,17 +323,42 @@ bool Win32Window::resize(int32_t width, int32_t height, bool hostWindowsToo)
 {
     if (!window || !pixels.allocate(width, height))
         return false;
-    RECT before{};
-    GetWindowRect(window, &before);
-    SetWindowPos(window, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    if (hostWindowsToo && parentWindow && IsWindow(parentWindow)) {
-        // The host's window grows or shrinks by as much as the editor's.
-        RECT outer{};
-        GetWindowRect(parentWindow, &outer);
-        SetWindowPos(parentWindow, nullptr, 0, 0, (outer.right - outer.left) + width - (before.right - before.left),
-                     (outer.bottom - outer.top) + height - (before.bottom - before.top),
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    auto sizeOf = [](HWND w) {
+        RECT r{};
+        GetWindowRect(w, &r);
+        return SIZE{r.right - r.left, r.bottom - r.top};
+    };
+    auto setSize = [](HWND w, LONG cx, LONG cy) {
+        SetWindowPos(w, nullptr, 0, 0, cx, cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+    if (!hostWindowsToo) {
+        setSize(window, width, height);
+        InvalidateRect(window, nullptr, FALSE);
+        return true;
     }
+    // The host did not resize its windows: walk up from ours, each window growing by what
+    // it had around the one below, until a frame of a dialog's size or a top-level window
+    // is reached (never into an MDI client, never by more than 80 pixels).
+    HWND current = window;
+    LONG extraWidth = 0, extraHeight = 0;
+    for (;;) {
+        HWND parent = GetParent(current);
+        char parentClass[16] = {};
+        if (parent)
+            GetClassNameA(parent, parentClass, sizeof parentClass);
+        if (!parent || std::strcmp(parentClass, "MDIClient") == 0)
+            break;
+        const SIZE before = sizeOf(current), around = sizeOf(parent);
+        setSize(current, width + extraWidth, height + extraHeight);
+        extraWidth = std::max(0L, extraWidth + around.cx - before.cx);
+        extraHeight = std::max(0L, extraHeight + around.cy - before.cy);
+        if (extraWidth > 80 || extraHeight > 80)
+            return true;
+        current = parent;
+        if (extraWidth == 2 * GetSystemMetrics(SM_CYDLGFRAME))
+            break;
+    }
+    setSize(current, width + extraWidth, height + extraHeight);
     InvalidateRect(window, nullptr, FALSE);
     return true;
 }

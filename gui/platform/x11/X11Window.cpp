@@ -351,11 +351,18 @@ bool X11Window::resize(int32_t width, int32_t height, bool hostWindowsToo)
     if (!alive || width <= 0 || height <= 0)
         return false;
     Display* d = connection.get();
+    const int32_t oldWidth = pixels.width(), oldHeight = pixels.height();
     if (!makeImage(width, height))
         return false;
     XResizeWindow(d, window, static_cast<unsigned>(width), static_cast<unsigned>(height));
-    if (hostWindowsToo)
-        XResizeWindow(d, parentWindow, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    XWindowAttributes host{};
+    connection.checkedSync();
+    if (hostWindowsToo && XGetWindowAttributes(d, parentWindow, &host)) {
+        // The host's window grows or shrinks by as much as the editor, keeping what it has
+        // around it.
+        XResizeWindow(d, parentWindow, static_cast<unsigned>(std::max(1, host.width + width - oldWidth)),
+                      static_cast<unsigned>(std::max(1, host.height + height - oldHeight)));
+    }
     connection.checkedSync();
     return true;
 }

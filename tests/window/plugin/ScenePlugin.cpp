@@ -2,7 +2,8 @@
 // proving the window layers through a host. What the scene's views receive is appended to
 // the file that KORVALEX_SCENE_REPORT names. Parameter 0 chooses the frame's cursor kind
 // (value * 10, rounded); it may be set from any thread and reaches the window at the
-// editor's next idle. Audio passes through unchanged.
+// editor's next idle. Parameter 1 above one half makes the editor 40 x 20 pixels larger
+// (below, its own size again), also at the next idle. Audio passes through unchanged.
 
 #include <atomic>
 #include <cmath>
@@ -42,7 +43,9 @@ struct ScenePlugin : CFrameEditor {
     CFrame* frame = nullptr;
     FileReport report;
     std::atomic<float> cursorParameter{0.0f};
+    std::atomic<float> sizeParameter{0.0f};
     int32_t cursorShown = 0;
+    bool larger = false;
     bool reportedGone = false;
 
     ~ScenePlugin() override
@@ -59,6 +62,7 @@ struct ScenePlugin : CFrameEditor {
         closeEditor();
         frame = scene::create(parent, this, &report);
         cursorShown = 0;
+        larger = false;
         reportedGone = false;
         report.line(frame->isOpen() ? "open" : "open failed");
     }
@@ -79,6 +83,11 @@ struct ScenePlugin : CFrameEditor {
             frame->setCursor(kind);
             cursorShown = kind;
             report.line("cursor " + std::to_string(kind));
+        }
+        if ((sizeParameter.load() > 0.5f) != larger) {
+            larger = !larger;
+            const int32_t w = scene::kWidth + (larger ? 40 : 0), h = scene::kHeight + (larger ? 20 : 0);
+            report.line("size " + std::to_string(w) + " " + std::to_string(h) + (frame->setSize(w, h) ? "" : " refused"));
         }
         frame->idle();
         if (!frame->isOpen() && !reportedGone) {
@@ -132,8 +141,8 @@ VstIntPtr VSTCALLBACK dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, Vs
             std::strcpy(static_cast<char*>(ptr), "Korvalex tests");
         return 1;
     case effGetParamName:
-        if (ptr && index == 0)
-            std::strcpy(static_cast<char*>(ptr), "Cursor");
+        if (ptr && (index == 0 || index == 1))
+            std::strcpy(static_cast<char*>(ptr), index == 0 ? "Cursor" : "Larger");
         return 0;
     default:
         return 0;
@@ -149,11 +158,17 @@ void VSTCALLBACK processReplacing(AEffect*, float** in, float** out, VstInt32 fr
 
 void VSTCALLBACK setParameter(AEffect* e, VstInt32 index, float value)
 {
+    // The window is touched at the next idle only.
     if (index == 0)
-        of(e)->cursorParameter = value;  // the window is touched at the next idle only
+        of(e)->cursorParameter = value;
+    else if (index == 1)
+        of(e)->sizeParameter = value;
 }
 
-float VSTCALLBACK getParameter(AEffect* e, VstInt32 index) { return index == 0 ? of(e)->cursorParameter.load() : 0.0f; }
+float VSTCALLBACK getParameter(AEffect* e, VstInt32 index)
+{
+    return index == 0 ? of(e)->cursorParameter.load() : (index == 1 ? of(e)->sizeParameter.load() : 0.0f);
+}
 
 }  // namespace
 
@@ -170,7 +185,7 @@ extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMa
     e.getParameter = getParameter;
     e.processReplacing = processReplacing;
     e.numPrograms = 0;
-    e.numParams = 1;
+    e.numParams = 2;
     e.numInputs = 2;
     e.numOutputs = 2;
     e.flags = effFlagsHasEditor | effFlagsCanReplacing;
