@@ -4,6 +4,14 @@
 #include <cstdlib>
 #include <fstream>
 
+#if defined(_WIN32)
+#include <process.h>
+#define processId _getpid
+#else
+#include <unistd.h>
+#define processId getpid
+#endif
+
 #include "host/EditorSession.h"
 #include "host/PluginHost.h"
 
@@ -24,19 +32,18 @@ bool waitUntil(const std::function<bool()>& condition, std::chrono::seconds boun
 
 namespace {
 
+// A file of its own for each report of each test process.
 std::string reportPath()
 {
     static int counter = 0;
-    const char* dir = std::getenv("TMPDIR");
 #if defined(_WIN32)
-    std::string base = std::getenv("TEMP") ? std::getenv("TEMP") : ".";
+    const char* dir = std::getenv("TEMP");
+    const std::string base = dir && *dir ? dir : ".";
 #else
-    std::string base = dir && *dir ? dir : "/tmp";
+    const char* dir = std::getenv("TMPDIR");
+    const std::string base = dir && *dir ? dir : "/tmp";
 #endif
-    (void)dir;
-    return base + "/korvalex-scene-" + std::to_string(reinterpret_cast<uintptr_t>(&counter) % 100000) + "-" +
-           std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()) + "-" +
-           std::to_string(++counter) + ".txt";
+    return base + "/korvalex-scene-" + std::to_string(processId()) + "-" + std::to_string(++counter) + ".txt";
 }
 
 void setEnvironment(const char* name, const std::string& value)
