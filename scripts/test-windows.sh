@@ -4,7 +4,8 @@
 #   2. under Wine, headless, in a private prefix (build-wine/prefix): the test suites
 #      (dsp, plugin, and the end-to-end suite that loads the DLL through both entry
 #      points), and korvalex-host.exe, whose report (identity, parameter names and
-#      display texts, program names, a processed tone) must equal the Linux one;
+#      display texts, program names, a processed tone) must equal the Linux one; and,
+#      on a private Xvfb, the window tests (scripts/test-windows-editor.sh);
 #   3. every factory program renders the same test signal through the 32-bit DLL, the
 #      64-bit DLL and the Linux plug-in within 1e-5 (relative RMS of the difference).
 #

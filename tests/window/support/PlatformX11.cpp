@@ -5,6 +5,7 @@
 #include <X11/extensions/Xfixes.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -33,6 +34,7 @@ bool startDisplay(std::string& why, int depth)
     }
     const pid_t child = fork();
     if (child == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGTERM);  // a test process that dies takes its server along
         close(pipeEnds[0]);
         const std::string fd = std::to_string(pipeEnds[1]);
         const int devnull = open("/dev/null", O_WRONLY);
