@@ -81,6 +81,10 @@ VstIntPtr PluginHost::answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
         return 1;
     case audioMasterGetVendorVersion:
         return 1;
+    case audioMasterIdle:
+        if (idleHandler_)
+            idleHandler_();
+        return 1;
     default:
         return 0;
     }
@@ -299,3 +303,5 @@ void PluginHost::clearCalls()
     std::lock_guard<std::mutex> lock(callsMutex_);
     calls_.clear();
 }
+
+void PluginHost::setIdleHandler(std::function<void()> handler) { idleHandler_ = std::move(handler); }

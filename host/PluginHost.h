@@ -3,6 +3,7 @@
 // plug-in tells the host, and offers a typed call for every request a host makes.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -83,6 +84,10 @@ public:
     VstIntPtr editKeyUp(char character, VstIntPtr virtualKey, float modifiers);
     VstIntPtr setEditKnobMode(VstIntPtr mode);
 
+    // Called when the plug-in asks the host to idle (audioMasterIdle, sent from loops that
+    // follow the mouse): a host with an open editor handles its window's events there.
+    void setIdleHandler(std::function<void()> handler);
+
     // What the plug-in told the host, in order.
     std::vector<HostCall> calls() const;
     std::size_t countCalls(VstInt32 opcode) const;
@@ -101,4 +106,5 @@ private:
     VstIntPtr blockSize_ = 1024;
     mutable std::mutex callsMutex_;
     std::vector<HostCall> calls_;
+    std::function<void()> idleHandler_;
 };

@@ -1,12 +1,18 @@
 // korvalex-host: loads a VST 2.4 plug-in file and prints what a host learns from it.
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "host/Desktop.h"
+#include "host/EditorSession.h"
+#include "host/InputScript.h"
 #include "host/PluginHost.h"
 
 namespace {
@@ -15,8 +21,19 @@ void printUsage(FILE* out)
 {
     std::fprintf(out,
                  "usage: korvalex-host [--entry VSTPluginMain|main] [--process SECONDS] PLUGIN\n"
+                 "       korvalex-host --editor [--time SECONDS] [--rate HZ] [INPUT...] PLUGIN\n"
                  "Loads a VST 2.4 plug-in file, prints its identity, parameters and programs,\n"
-                 "and optionally processes a test tone through it, printing the output level.\n");
+                 "and optionally processes a test tone through it, printing the output level.\n"
+                 "\n"
+                 "With --editor, shows the plug-in's editor in a window of its own instead, idles it\n"
+                 "--rate times a second (default 30) for --time seconds (default 3) and until the\n"
+                 "input below is done, then closes the editor and the plug-in. INPUT, in order, at\n"
+                 "editor coordinates (X11: needs the XTest extension):\n"
+                 "  --click X,Y                  left button pressed and released at X,Y\n"
+                 "  --right-click X,Y            the same with the right button\n"
+                 "  --drag X1,Y1:X2,Y2[:STEPS]   press at X1,Y1, move to X2,Y2 in STEPS moves (10), release\n"
+                 "  --wheel X,Y:NOTCHES          wheel turned at X,Y, positive away from the user\n"
+                 "  --screenshot FILE.png        a picture of the editor's window\n");
 }
 
 std::string fourCC(VstInt32 id)
@@ -80,6 +97,53 @@ void processTestTone(PluginHost& host, double seconds)
     std::printf("\nprocessed %.2f s of a 110 Hz tone: peak %.4f, rms %.4f\n", seconds, peak, rms);
 }
 
+bool isScriptOption(const std::string& arg)
+{
+    return arg == "--click" || arg == "--right-click" || arg == "--drag" || arg == "--wheel" || arg == "--screenshot";
+}
+
+// Shows the editor until the time is up and the script has run; the script's input goes
+// through the desktop on a thread of its own while this thread idles the editor.
+int showEditor(PluginHost& host, double seconds, double rate, const std::vector<ScriptStep>& steps)
+{
+    std::string error;
+    std::unique_ptr<EditorSession> session = EditorSession::open(host, error);
+    if (!session) {
+        std::fprintf(stderr, "korvalex-host: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("editor: %d x %d\n", session->width(), session->height());
+    std::atomic<bool> scriptDone{steps.empty()};
+    bool scriptOk = true;
+    std::string scriptError;
+    std::thread script;
+    if (!steps.empty())
+        script = std::thread([&] {
+            std::unique_ptr<Desktop> desktop = Desktop::connect(scriptError);
+            scriptOk = desktop && InputScript(*session, *desktop).run(steps, scriptError);
+            scriptDone = true;
+        });
+    const auto start = std::chrono::steady_clock::now();
+    session->run(-1.0, rate, [&] {
+        return scriptDone && std::chrono::steady_clock::now() - start >= std::chrono::duration<double>(seconds);
+    });
+    if (script.joinable()) {
+        // The window may have been closed by the user while the script ran.
+        while (!scriptDone)
+            session->run(0.0, rate);
+        script.join();
+    }
+    session->close();  // the editor before the plug-in
+    if (!scriptOk) {
+        std::fprintf(stderr, "korvalex-host: %s\n", scriptError.c_str());
+        return 1;
+    }
+    for (const ScriptStep& s : steps)
+        if (s.kind == ScriptStep::Kind::Screenshot)
+            std::printf("screenshot: %s\n", s.file.c_str());
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -87,6 +151,10 @@ int main(int argc, char** argv)
     std::string entry = "VSTPluginMain";
     std::string path;
     double processSeconds = 0.0;
+    bool editor = false;
+    double editorSeconds = 3.0;
+    double idleRate = 30.0;
+    std::vector<ScriptStep> steps;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "-h" || arg == "--help") {
@@ -96,6 +164,24 @@ int main(int argc, char** argv)
             entry = argv[++i];
         } else if (arg == "--process" && i + 1 < argc) {
             processSeconds = std::atof(argv[++i]);
+        } else if (arg == "--editor") {
+            editor = true;
+        } else if (arg == "--time" && i + 1 < argc) {
+            editorSeconds = std::atof(argv[++i]);
+        } else if (arg == "--rate" && i + 1 < argc) {
+            idleRate = std::atof(argv[++i]);
+            if (!(idleRate >= 1.0 && idleRate <= 1000.0)) {
+                std::fprintf(stderr, "korvalex-host: --rate takes 1 to 1000 idles a second\n");
+                return 2;
+            }
+        } else if (isScriptOption(arg) && i + 1 < argc) {
+            ScriptStep step;
+            std::string error;
+            if (!parseScriptStep(arg, argv[++i], step, error)) {
+                std::fprintf(stderr, "korvalex-host: %s\n", error.c_str());
+                return 2;
+            }
+            steps.push_back(step);
         } else if (!arg.empty() && arg[0] != '-' && path.empty()) {
             path = arg;
         } else {
@@ -114,6 +200,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "korvalex-host: %s\n", error.c_str());
         return 1;
     }
+    if (editor || !steps.empty())
+        return showEditor(*host, editorSeconds, idleRate, steps);
     printIdentity(*host);
     printParameters(*host);
     printPrograms(*host);

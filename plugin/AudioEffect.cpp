@@ -80,6 +80,10 @@ AudioEffect::AudioEffect(audioMasterCallback host, VstInt32 programCount, VstInt
 
 AudioEffect::~AudioEffect()
 {
+    // A host that closes the plug-in without closing the editor first: the editor's
+    // window is closed here rather than left drawing for an object that is gone.
+    if (editor && editor->isOpen())
+        editor->close();
     delete editor;
 }
 

@@ -12,10 +12,15 @@ packages=(
   libpng-dev libfreetype-dev fonts-liberation2 fonts-dejavu-core
   # The front panel's artwork generator (tools/artwork), which a test runs again.
   python3 python3-numpy python3-pil fonts-liberation
+  # The X11 window layer (Xlib, the shared-memory extension of libXext) and its tests: a
+  # private X server, XTest for input and XFixes for the pointer's look.
+  xvfb libx11-dev libxext-dev libxtst-dev libxfixes-dev
   # The Windows plug-ins: mingw-w64 cross compilers, dpkg-dev to fetch FFTW's source
   # package, and Wine (its 32-bit half is an i386 package) to run them.
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 dpkg-dev
   wine wine64 wine32:i386
+  # Wine's own fonts: text in the Win32 pop-up menus of the window tests.
+  fonts-wine
 )
 # wine32 is an i386 package: the architecture must be known to dpkg (and apt's lists).
 if ! dpkg --print-foreign-architectures | grep -qx i386; then

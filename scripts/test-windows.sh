@@ -4,7 +4,8 @@
 #   2. under Wine, headless, in a private prefix (build-wine/prefix): the test suites
 #      (dsp, plugin, and the end-to-end suite that loads the DLL through both entry
 #      points), and korvalex-host.exe, whose report (identity, parameter names and
-#      display texts, program names, a processed tone) must equal the Linux one;
+#      display texts, program names, a processed tone) must equal the Linux one; and,
+#      on a private Xvfb, the window tests (scripts/test-windows-editor.sh);
 #   3. every factory program renders the same test signal through the 32-bit DLL, the
 #      64-bit DLL and the Linux plug-in within 1e-5 (relative RMS of the difference).
 # Before the Wine checks, tests/windows/i386_emulator_test.sh checks the emulator setup
@@ -61,6 +62,7 @@ stage "import and export tables"
 system_dlls=" kernel32.dll user32.dll gdi32.dll ole32.dll oleaut32.dll advapi32.dll shell32.dll
  comctl32.dll comdlg32.dll msimg32.dll msvcrt.dll ntdll.dll winmm.dll shlwapi.dll version.dll
  imm32.dll uxtheme.dll "
+system_dlls=" $(echo $system_dlls) "  # one space between names, also where the lines break
 check_dll_tables() {
     local dll=$1 format=$2 dump name exports
     dump=$(x86_64-w64-mingw32-objdump -p "$dll")
@@ -85,6 +87,9 @@ check_dll_tables() {
 }
 check_dll_tables build-win32/korvalex.dll pei-i386
 check_dll_tables build-win64/korvalex.dll pei-x86-64
+# A DLL with an editor (the window tests' plug-in): still system DLLs only.
+check_dll_tables build-win32/korvalex_test_scene.dll pei-i386
+check_dll_tables build-win64/korvalex_test_scene.dll pei-x86-64
 
 # -- Wine -------------------------------------------------------------------------------
 stage "the i386 emulator's setup, in a sandbox"
@@ -115,6 +120,12 @@ fi
 for bits in "${arches[@]}"; do
     stage "test suites under Wine, $bits-bit"
     (cd "build-win$bits" && ctest --output-on-failure -j"$jobs") || fail "a $bits-bit test suite failed under Wine"
+done
+
+# The editor's window layer, on a display of its own.
+for bits in "${arches[@]}"; do
+    stage "editor windows under Wine with Xvfb, $bits-bit"
+    scripts/test-windows-editor.sh "build-win$bits" || fail "the $bits-bit window tests failed under Wine"
 done
 
 # The host report without carriage returns and without the tone's levels, which the

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "plugin/AEffEditor.h"
 #include "plugin/CZarelVST.h"
 
 struct HostCallRecord {
@@ -113,4 +114,44 @@ TEST_F(Plugin, BankChangeReselectsTheCabinetOfTheCurrentAmplifier)
     EXPECT_EQ(plugin->audioEngine().cabinetResponse(), 7);
     plugin->setParameter(kBankAB, 0.0f);
     EXPECT_EQ(plugin->audioEngine().cabinetResponse(), 1);
+}
+
+namespace {
+
+// An editor that counts how often its window is closed.
+class CountingEditor : public AEffEditor {
+public:
+    CountingEditor(AudioEffect* owner, int& closes) : AEffEditor(owner), closeCount(closes) {}
+    bool open(void* ptr) override
+    {
+        AEffEditor::open(ptr);
+        return true;
+    }
+    void close() override
+    {
+        ++closeCount;
+        AEffEditor::close();
+    }
+    int& closeCount;
+};
+
+}  // namespace
+
+TEST(PluginEditor, ClosingThePluginClosesAnEditorTheHostLeftOpenAndOnlyThat)
+{
+    int window = 0;
+    int closes = 0;
+    AudioEffect* leftOpen = CZarelVST::create(recordingHost);
+    leftOpen->setEditor(new CountingEditor(leftOpen, closes));
+    leftOpen->dispatcher(effEditOpen, 0, 0, &window, 0.0f);
+    delete leftOpen;
+    EXPECT_EQ(closes, 1);
+
+    closes = 0;
+    AudioEffect* closedFirst = CZarelVST::create(recordingHost);
+    closedFirst->setEditor(new CountingEditor(closedFirst, closes));
+    closedFirst->dispatcher(effEditOpen, 0, 0, &window, 0.0f);
+    closedFirst->dispatcher(effEditClose, 0, 0, nullptr, 0.0f);
+    delete closedFirst;
+    EXPECT_EQ(closes, 1);  // the careful host's close only
 }

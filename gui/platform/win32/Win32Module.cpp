@@ -1,0 +1,37 @@
+#include "gui/platform/win32/Win32Module.h"
+
+#include <windows.h>
+
+#include "gui/Resources.h"
+
+namespace gui::platform::win32 {
+
+namespace {
+
+HINSTANCE instanceHandle = nullptr;
+
+}  // namespace
+
+void setModuleInstance(void* instance) { instanceHandle = static_cast<HINSTANCE>(instance); }
+
+void* moduleInstance() { return instanceHandle ? instanceHandle : GetModuleHandleA(nullptr); }
+
+}  // namespace gui::platform::win32
+
+// Bitmaps are the module's RT_BITMAP resources: a device-independent bitmap without the
+// file header.
+bool gui::findBitmapResource(int32_t id, ResourceData& out)
+{
+    HMODULE module = static_cast<HMODULE>(platform::win32::moduleInstance());
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(2));  // RT_BITMAP
+    if (!found)
+        return false;
+    HGLOBAL loaded = LoadResource(module, found);
+    const void* bytes = loaded ? LockResource(loaded) : nullptr;
+    if (!bytes)
+        return false;
+    out.bytes = static_cast<const unsigned char*>(bytes);
+    out.size = SizeofResource(module, found);
+    out.withFileHeader = false;
+    return true;
+}

@@ -1,0 +1,103 @@
+#include "host/EditorSession.h"
+
+#include <chrono>
+#include <thread>
+
+#include "host/PluginHost.h"
+
+std::unique_ptr<EditorSession> EditorSession::open(PluginHost& host, std::string& error, Parent parent)
+{
+    if (!(host.effect()->flags & effFlagsHasEditor)) {
+        error = "the plug-in has no editor";
+        return nullptr;
+    }
+    ERect* rect = nullptr;
+    if (!host.editGetRect(&rect) || !rect || rect->right <= rect->left || rect->bottom <= rect->top) {
+        error = "the plug-in gives no editor rectangle";
+        return nullptr;
+    }
+    std::unique_ptr<EditorSession> session(new EditorSession(host));
+    session->editorWidth = rect->right - rect->left;
+    session->editorHeight = rect->bottom - rect->top;
+    const bool later = parent == Parent::SizedLater;
+    session->window = later ? EditorWindow::create(1, 1, host.effectName(), error, true)
+                            : EditorWindow::create(session->editorWidth, session->editorHeight, host.effectName(), error);
+    if (!session->window)
+        return nullptr;
+    session->handle = session->window->nativeHandle();
+    host.setIdleHandler([s = session.get()] { s->hostIdle(); });
+    host.editOpen(session->window->parentHandle());
+    session->editorOpen = true;
+    // Some editors know their size only once open.
+    if (host.editGetRect(&rect) && rect && rect->right > rect->left && rect->bottom > rect->top) {
+        session->editorWidth = rect->right - rect->left;
+        session->editorHeight = rect->bottom - rect->top;
+    }
+    if (later)
+        session->window->show(session->editorWidth + kLaterMargin, session->editorHeight + kLaterMargin);
+    return session;
+}
+
+EditorSession::~EditorSession() { close(); }
+
+void EditorSession::idle()
+{
+    if (window)
+        window->processEvents();
+    if (editorOpen)
+        host->editIdle();
+    ++idles;
+}
+
+void EditorSession::hostIdle()
+{
+    if (window)
+        window->processEvents();
+    ++idles;
+}
+
+void EditorSession::run(double seconds, double rate, const std::function<bool()>& done)
+{
+    using clock = std::chrono::steady_clock;
+    const auto period = std::chrono::duration_cast<clock::duration>(std::chrono::duration<double>(1.0 / rate));
+    const auto start = clock::now();
+    auto next = start;
+    for (;;) {
+        idle();
+        if ((done && done()) || closeRequested())
+            return;
+        if (seconds >= 0 && clock::now() - start >= std::chrono::duration<double>(seconds))
+            return;
+        next += period;
+        std::this_thread::sleep_until(next);
+    }
+}
+
+void EditorSession::close()
+{
+    if (host && editorOpen)
+        host->editClose();
+    editorOpen = false;
+    if (host)
+        host->setIdleHandler(nullptr);
+    host = nullptr;
+    if (window)
+        window->destroy();
+    window.reset();
+    handle = 0;
+}
+
+void EditorSession::destroyWindowFirst()
+{
+    if (window)
+        window->destroy();
+    handle = 0;
+}
+
+void EditorSession::abandonEditor()
+{
+    editorOpen = false;
+    if (host)
+        host->setIdleHandler(nullptr);
+    host = nullptr;
+}

@@ -1,0 +1,64 @@
+#pragma once
+// A plug-in's editor open in a window of the host, the way a careful DAW does it: the
+// window is made from the editor's rectangle, the open request gets it as the parent, the
+// editor idles at a steady rate together with the window's events, and the editor is
+// closed before its window (and before the plug-in).
+//
+// Everything but idleCount() and windowHandle() belongs to the thread that opened it.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "host/EditorWindow.h"
+
+class PluginHost;
+
+class EditorSession {
+public:
+    // How the host makes its window. Several hosts open the editor in a small unmapped
+    // window (1 x 1 here) and size and show it afterwards, a few pixels larger than asked.
+    enum class Parent { Sized, SizedLater };
+    static constexpr int32_t kLaterMargin = 3;  // the extra pixels of SizedLater
+
+    static std::unique_ptr<EditorSession> open(PluginHost& host, std::string& error, Parent parent = Parent::Sized);
+    ~EditorSession();  // close()
+
+    EditorSession(const EditorSession&) = delete;
+    EditorSession& operator=(const EditorSession&) = delete;
+
+    int32_t width() const { return editorWidth; }
+    int32_t height() const { return editorHeight; }
+    uintptr_t windowHandle() const { return handle.load(); }  // 0 once the window is gone
+    uint64_t idleCount() const { return idles.load(); }       // idles of either kind so far
+    bool isEditorOpen() const { return editorOpen; }
+    bool closeRequested() const { return window && window->closeRequested(); }
+
+    // The window's events, then the editor's idle request.
+    void idle();
+    // Idles `rate` times a second until `done` answers true, the window is closed by the
+    // user, or `seconds` have passed (a negative time: no limit).
+    void run(double seconds, double rate, const std::function<bool()>& done = {});
+
+    // Closes the editor, then destroys the window.
+    void close();
+    // What a careless host does: the window is destroyed while the editor is still open.
+    void destroyWindowFirst();
+    // Forgets the editor and the plug-in without closing the editor: what a host does that
+    // closes the plug-in with its editor open. Only the window is left to destroy.
+    void abandonEditor();
+
+private:
+    explicit EditorSession(PluginHost& h) : host(&h) {}
+    void hostIdle();  // the plug-in asked the host to idle
+
+    PluginHost* host;  // null once abandoned
+    std::unique_ptr<EditorWindow> window;
+    int32_t editorWidth = 0;
+    int32_t editorHeight = 0;
+    bool editorOpen = false;
+    std::atomic<uintptr_t> handle{0};
+    std::atomic<uint64_t> idles{0};
+};
