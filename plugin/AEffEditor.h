@@ -34,11 +34,3 @@ protected:
     AudioEffect* effect;
     void* systemWindow = nullptr;
 };
-
-// The graphical editor base: also hears every parameter change of the plug-in, so that
-// its controls follow automation and program changes.
-class AEffGUIEditor : public AEffEditor {
-public:
-    explicit AEffGUIEditor(AudioEffect* owner) : AEffEditor(owner) {}
-    virtual void setParameter(VstInt32 index, float value) {}
-};

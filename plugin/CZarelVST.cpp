@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include "plugin/AEffEditor.h"
+#include "editor/CZarelEditor.h"
 #include "plugin/FactoryBank.h"
 #include "plugin/Parameters.h"
 
@@ -67,9 +67,9 @@ CZarelVST* CZarelVST::create(audioMasterCallback host)
 
 void CZarelVST::createEditor()
 {
-    // The front panel arrives with the editor; until then the plug-in has none and hosts
-    // show their generic parameter view.
-    guiEditor = nullptr;
+    // The editor registers itself with the frame; without it the plug-in still works and
+    // hosts show their generic parameter view.
+    guiEditor = new (std::nothrow) CZarelEditor(this);
 }
 
 void CZarelVST::setSampleRate(float rate)

@@ -404,12 +404,27 @@ bool Win32Window::getParentRect(CRect& rect)
     return true;
 }
 
+void Win32Window::processEvents()
+{
+    MSG message;
+    if (PeekMessageA(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE))
+        DispatchMessageA(&message);
+}
+
 }  // namespace win32
 
 std::unique_ptr<PlatformWindow> createWindow(void* parent, int32_t width, int32_t height, WindowEvents& events)
 {
     return win32::Win32Window::create(static_cast<HWND>(parent), width, height, events);
 }
+
+bool initializeThread()
+{
+    const HRESULT result = OleInitialize(nullptr);
+    return result == S_OK || result == S_FALSE;
+}
+
+void uninitializeThread() { OleUninitialize(); }
 
 uint32_t ticks() { return GetTickCount(); }
 

@@ -21,7 +21,9 @@ public:
 
     PixelSurface& surface() override { return pixels; }
     void present(const CRect& area) override;
-    void processEvents() override {}  // the host's message loop delivers the window's messages
+    // The host's message loop delivers the window's messages; while a control follows the
+    // mouse, the idle it keeps up dispatches the thread's waiting paint messages here.
+    void processEvents() override;
     bool isAlive() const override { return window != nullptr; }
     CPoint screenOrigin() override;
     CPoint pointerPosition() override;

@@ -418,6 +418,9 @@ std::unique_ptr<PlatformWindow> createWindow(void* parent, int32_t width, int32_
     return x11::X11Window::create(static_cast<Window>(reinterpret_cast<uintptr_t>(parent)), width, height, events);
 }
 
+bool initializeThread() { return false; }  // X11 needs nothing per thread
+void uninitializeThread() {}
+
 uint32_t ticks()
 {
     timespec now{};
