@@ -20,15 +20,19 @@ namespace {
 void printUsage(FILE* out)
 {
     std::fprintf(out,
-                 "usage: korvalex-host [--entry VSTPluginMain|main] [--process SECONDS] PLUGIN\n"
-                 "       korvalex-host --editor [--time SECONDS] [--rate HZ] [INPUT...] PLUGIN\n"
+                 "usage: korvalex-host [--entry VSTPluginMain|main] [SETTING...] [--process SECONDS] PLUGIN\n"
+                 "       korvalex-host --editor [SETTING...] [--time SECONDS] [--rate HZ] [INPUT...] PLUGIN\n"
                  "Loads a VST 2.4 plug-in file, prints its identity, parameters and programs,\n"
                  "and optionally processes a test tone through it, printing the output level.\n"
+                 "SETTING, applied in order after loading:\n"
+                 "  --program N                  selects program N (from 0)\n"
+                 "  --set INDEX=VALUE            sets parameter INDEX to VALUE (0 to 1)\n"
                  "\n"
                  "With --editor, shows the plug-in's editor in a window of its own instead, idles it\n"
                  "--rate times a second (default 30) for --time seconds (default 3) and until the\n"
-                 "input below is done, then closes the editor and the plug-in. INPUT, in order, at\n"
-                 "editor coordinates (X11: needs the XTest extension):\n"
+                 "input below is done, then closes the editor and the plug-in, and prints every\n"
+                 "parameter whose value changed meanwhile. INPUT, in order, at editor coordinates\n"
+                 "(X11: needs the XTest extension):\n"
                  "  --click X,Y                  left button pressed and released at X,Y\n"
                  "  --right-click X,Y            the same with the right button\n"
                  "  --drag X1,Y1:X2,Y2[:STEPS]   press at X1,Y1, move to X2,Y2 in STEPS moves (10), release\n"
@@ -102,10 +106,54 @@ bool isScriptOption(const std::string& arg)
     return arg == "--click" || arg == "--right-click" || arg == "--drag" || arg == "--wheel" || arg == "--screenshot";
 }
 
+// A setting applied after loading: a program, or a parameter's value.
+struct Setting {
+    bool program = false;
+    VstInt32 index = 0;
+    float value = 0.0f;
+};
+
+bool parseSetting(const std::string& option, const std::string& text, Setting& setting)
+{
+    char* end = nullptr;
+    const long index = std::strtol(text.c_str(), &end, 10);
+    if (end == text.c_str() || index < 0 || index > 100000)
+        return false;
+    setting.index = static_cast<VstInt32>(index);
+    if (option == "--program") {
+        setting.program = true;
+        return *end == '\0';
+    }
+    if (*end != '=')
+        return false;
+    const char* valueText = end + 1;
+    setting.value = std::strtof(valueText, &end);
+    return end != valueText && *end == '\0' && setting.value >= 0.0f && setting.value <= 1.0f;
+}
+
+std::vector<float> parameterValues(PluginHost& host)
+{
+    std::vector<float> values;
+    for (VstInt32 i = 0; i < host.effect()->numParams; ++i)
+        values.push_back(host.getParameter(i));
+    return values;
+}
+
+// Prints each parameter whose value differs from `before`.
+void printChanges(PluginHost& host, const std::vector<float>& before)
+{
+    const std::vector<float> after = parameterValues(host);
+    for (size_t i = 0; i < after.size() && i < before.size(); ++i)
+        if (after[i] != before[i])
+            std::printf("parameter %zu \"%s\": %g -> %g (%s)\n", i, host.parameterName(VstInt32(i)).c_str(),
+                        double(before[i]), double(after[i]), host.parameterDisplay(VstInt32(i)).c_str());
+}
+
 // Shows the editor until the time is up and the script has run; the script's input goes
 // through the desktop on a thread of its own while this thread idles the editor.
 int showEditor(PluginHost& host, double seconds, double rate, const std::vector<ScriptStep>& steps)
 {
+    const std::vector<float> before = parameterValues(host);
     std::string error;
     std::unique_ptr<EditorSession> session = EditorSession::open(host, error);
     if (!session) {
@@ -134,6 +182,7 @@ int showEditor(PluginHost& host, double seconds, double rate, const std::vector<
         script.join();
     }
     session->close();  // the editor before the plug-in
+    printChanges(host, before);
     if (!scriptOk) {
         std::fprintf(stderr, "korvalex-host: %s\n", scriptError.c_str());
         return 1;
@@ -155,6 +204,7 @@ int main(int argc, char** argv)
     double editorSeconds = 3.0;
     double idleRate = 30.0;
     std::vector<ScriptStep> steps;
+    std::vector<Setting> settings;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "-h" || arg == "--help") {
@@ -164,6 +214,14 @@ int main(int argc, char** argv)
             entry = argv[++i];
         } else if (arg == "--process" && i + 1 < argc) {
             processSeconds = std::atof(argv[++i]);
+        } else if ((arg == "--program" || arg == "--set") && i + 1 < argc) {
+            Setting setting;
+            if (!parseSetting(arg, argv[++i], setting)) {
+                std::fprintf(stderr, "korvalex-host: %s takes %s, not '%s'\n", arg.c_str(),
+                             arg == "--program" ? "a program number" : "INDEX=VALUE with a value from 0 to 1", argv[i]);
+                return 2;
+            }
+            settings.push_back(setting);
         } else if (arg == "--editor") {
             editor = true;
         } else if (arg == "--time" && i + 1 < argc) {
@@ -199,6 +257,18 @@ int main(int argc, char** argv)
     if (!host) {
         std::fprintf(stderr, "korvalex-host: %s\n", error.c_str());
         return 1;
+    }
+    for (const Setting& setting : settings) {
+        const VstInt32 count = setting.program ? host->effect()->numPrograms : host->effect()->numParams;
+        if (setting.index >= count) {
+            std::fprintf(stderr, "korvalex-host: the plug-in has no %s %d\n", setting.program ? "program" : "parameter",
+                         setting.index);
+            return 2;
+        }
+        if (setting.program)
+            host->setProgram(setting.index);
+        else
+            host->setParameter(setting.index, setting.value);
     }
     if (editor || !steps.empty())
         return showEditor(*host, editorSeconds, idleRate, steps);

@@ -5,9 +5,14 @@
 # scripts/test-windows.sh, whose Wine prefix (WINEPREFIX...) it uses; ctest runs the tests
 # through the folder's Wine loader.
 #
-#   scripts/test-windows-editor.sh BUILD_DIR
+# With a Linux build folder as well, the Korvalex front panel itself: korvalex-host.exe shows
+# the DLL's editor at program 58 on both pages, reached by a scripted click on the page
+# switch, and the screenshots must equal those of the Linux plug-in byte for byte.
+#
+#   scripts/test-windows-editor.sh BUILD_DIR [NATIVE_BUILD_DIR]
 set -euo pipefail
 dir=${1:?build folder}
+native=${2:-}
 wineserver_bin=/usr/lib/wine/wineserver
 [ -x "$wineserver_bin" ] || wineserver_bin=$(command -v wineserver)
 
@@ -47,5 +52,28 @@ else
     echo "FAIL: korvalex-host.exe --editor did not show the editor or save its screenshot"
     status=1
 fi
+# The front panel: the same settings and input on Linux and in the DLL under Wine.
+if [ -n "$native" ]; then
+    panel_script=(--editor --program 58 --time 0 --screenshot panel-amp.png --click 141,297
+                  --screenshot panel-effects.png)
+    rm -f "$dir"/panel-*.png "$native"/panel-*.png
+    (cd "$native" && ./korvalex-host "${panel_script[@]}" korvalex.so >panel-linux.txt) ||
+        { echo "FAIL: the Linux plug-in's panel did not open"; status=1; }
+    (cd "$dir" && "$loader" korvalex-host.exe "${panel_script[@]}" korvalex.dll | tr -d '\r' >panel-windows.txt) ||
+        { echo "FAIL: the DLL's panel did not open under Wine"; status=1; }
+    for page in amp effects; do
+        if cmp -s "$native/panel-$page.png" "$dir/panel-$page.png"; then
+            echo "front panel, $page page: the DLL draws the Linux plug-in's pixels"
+        else
+            echo "FAIL: front panel, $page page: $dir/panel-$page.png differs from $native/panel-$page.png"
+            status=1
+        fi
+    done
+    if ! grep -q '^parameter 52 ' "$dir/panel-windows.txt"; then
+        echo "FAIL: the click on the page switch did not reach the DLL's panel"
+        status=1
+    fi
+fi
+
 "$wineserver_bin" -k 2>/dev/null || true
 exit $status

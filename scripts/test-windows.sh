@@ -4,10 +4,11 @@
 #   2. under Wine, headless, in a private prefix (build-wine/prefix): the test suites
 #      (dsp, plugin, and the end-to-end suite that loads the DLL through both entry
 #      points), and korvalex-host.exe, whose report (identity, parameter names and
-#      display texts, program names, a processed tone) must equal the Linux one; and,
-#      on a private Xvfb, the window tests (scripts/test-windows-editor.sh);
+#      display texts, program names, a processed tone) must equal the Linux one;
 #   3. every factory program renders the same test signal through the 32-bit DLL, the
-#      64-bit DLL and the Linux plug-in within 1e-5 (relative RMS of the difference).
+#      64-bit DLL and the Linux plug-in within 1e-5 (relative RMS of the difference);
+#   4. on a private Xvfb, the window tests and the front panel, whose screenshots must
+#      equal the Linux plug-in's (scripts/test-windows-editor.sh).
 # Before the Wine checks, tests/windows/i386_emulator_test.sh checks the emulator setup
 # described below in a sandbox.
 #
@@ -122,12 +123,6 @@ for bits in "${arches[@]}"; do
     (cd "build-win$bits" && ctest --output-on-failure -j"$jobs") || fail "a $bits-bit test suite failed under Wine"
 done
 
-# The editor's window layer, on a display of its own.
-for bits in "${arches[@]}"; do
-    stage "editor windows under Wine with Xvfb, $bits-bit"
-    scripts/test-windows-editor.sh "build-win$bits" || fail "the $bits-bit window tests failed under Wine"
-done
-
 # The host report without carriage returns and without the tone's levels, which the
 # render comparison checks to a tolerance instead.
 host_report() { tr -d '\r' | grep -v '^processed '; }
@@ -171,8 +166,16 @@ for bits in "${arches[@]}"; do
     grep -v '^ok' "$renders/win$bits.txt" | head -90
 done
 
-stage "done"
+# -- 4. The editors' windows, on a display of their own --------------------------------
+# Wine's desktop keeps the display its server started with: the headless session ends
+# first, and each word size gets a server on its own private Xvfb.
 wine_session_stop
+for bits in "${arches[@]}"; do
+    stage "editor windows under Wine with Xvfb, $bits-bit"
+    scripts/test-windows-editor.sh "build-win$bits" "$native" || fail "the $bits-bit window tests failed under Wine"
+done
+
+stage "done"
 if [ "$failures" -ne 0 ]; then
     echo "Windows checks: $failures failed"
     [ -z "${why:-}" ] || echo "$why"
