@@ -4,19 +4,11 @@
 
 #include "gui/CDragContainer.h"
 #include "gui/CDrawContext.h"
+#include "gui/Hold.h"
 
 namespace {
 
 std::atomic<int32_t> knobMode{0};
-
-// Keeps a view alive while it handles an event that may take it out of the tree.
-struct Hold {
-    explicit Hold(CView* v) : view(v) { view->retain(); }
-    ~Hold() { view->release(); }
-    Hold(const Hold&) = delete;
-    Hold& operator=(const Hold&) = delete;
-    CView* view;
-};
 
 bool isStandardCursor(int32_t kind)
 {
@@ -169,17 +161,22 @@ void CFrame::trackMouse(CDrawContext* context, CPoint& where, int32_t buttons)
     bTracking = false;
 }
 
-int32_t CFrame::keyDown(const CKeyCode& key)
+// Keys go to the focus view first, then to the modal view.
+int32_t CFrame::keyToFocusOrModal(const CKeyCode& key, int32_t (CView::*handler)(const CKeyCode&))
 {
     int32_t result = -1;
-    if (pFocusView) {
-        Hold hold(pFocusView);
-        result = pFocusView->keyDown(key);
+    for (CView* view : {pFocusView, pModalView}) {
+        if (!view || result != -1)
+            continue;
+        Hold hold(view);
+        result = (view->*handler)(key);
     }
-    if (result == -1 && pModalView) {
-        Hold hold(pModalView);
-        result = pModalView->keyDown(key);
-    }
+    return result;
+}
+
+int32_t CFrame::keyDown(const CKeyCode& key)
+{
+    const int32_t result = keyToFocusOrModal(key, &CView::keyDown);
     if (result != -1)
         return result;
     if (key.virt == kVKeyTab && advanceFocus(pFocusView, (key.modifier & kKeyModShift) != 0))
@@ -187,19 +184,7 @@ int32_t CFrame::keyDown(const CKeyCode& key)
     return -1;
 }
 
-int32_t CFrame::keyUp(const CKeyCode& key)
-{
-    int32_t result = -1;
-    if (pFocusView) {
-        Hold hold(pFocusView);
-        result = pFocusView->keyUp(key);
-    }
-    if (result == -1 && pModalView) {
-        Hold hold(pModalView);
-        result = pModalView->keyUp(key);
-    }
-    return result;
-}
+int32_t CFrame::keyUp(const CKeyCode& key) { return keyToFocusOrModal(key, &CView::keyUp); }
 
 bool CFrame::wheelAxis(CDrawContext* context, const CPoint& where, int32_t axis, float distance)
 {

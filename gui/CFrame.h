@@ -94,6 +94,7 @@ private:
     bool onDrop() override;
 
     CDrawContext* makeWindowContext();
+    int32_t keyToFocusOrModal(const CKeyCode& key, int32_t (CView::*handler)(const CKeyCode&));
     void finishDrag();
 
     CFrameEditor* pEditor;

@@ -79,6 +79,18 @@ protected:
     // Adds a view's origin to both offsets of a context, and takes it off again.
     static void enterOffsets(CDrawContext* context, const CPoint& origin);
     static void leaveOffsets(CDrawContext* context, const CPoint& origin);
+    // The same for the length of a scope.
+    class EnteredOffsets {
+    public:
+        EnteredOffsets(CDrawContext* c, const CPoint& o) : context(c), origin(o) { enterOffsets(context, origin); }
+        ~EnteredOffsets() { leaveOffsets(context, origin); }
+        EnteredOffsets(const EnteredOffsets&) = delete;
+        EnteredOffsets& operator=(const EnteredOffsets&) = delete;
+
+    private:
+        CDrawContext* context;
+        CPoint origin;
+    };
 
     CRect size;
     CRect mouseableArea;

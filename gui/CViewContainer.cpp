@@ -5,17 +5,9 @@
 #include "gui/CBitmap.h"
 #include "gui/CDrawContext.h"
 #include "gui/CFrame.h"
+#include "gui/Hold.h"
 
 namespace {
-
-// Keeps a view alive while it handles an event that may take it out of its container.
-struct Hold {
-    explicit Hold(CView* v) : view(v) { view->retain(); }
-    ~Hold() { view->release(); }
-    Hold(const Hold&) = delete;
-    Hold& operator=(const Hold&) = delete;
-    CView* view;
-};
 
 CViewContainer* asContainer(CView* view)
 {
@@ -365,8 +357,7 @@ CView* CViewContainer::getViewAt(const CPoint& where, bool deep) const
 {
     if (!pParentFrame)
         return nullptr;
-    CPoint local = where;
-    local.offset(-size.left, -size.top);
+    const CPoint local = toLocal(where);
     for (auto it = children.rbegin(); it != children.rend(); ++it) {
         CView* child = *it;
         CRect area;
@@ -422,8 +413,7 @@ bool CViewContainer::advanceFocus(CView* oldFocus, bool backwards)
 
 void CViewContainer::trackMouse(CDrawContext* context, CPoint& where, int32_t buttons)
 {
-    CPoint local = where;
-    local.offset(-size.left, -size.top);
+    CPoint local = toLocal(where);
     if (buttons == -1 && context)
         buttons = context->getMouseButtons();
     for (auto it = children.rbegin(); it != children.rend(); ++it) {
@@ -436,33 +426,24 @@ void CViewContainer::trackMouse(CDrawContext* context, CPoint& where, int32_t bu
     }
 }
 
-int32_t CViewContainer::keyDown(const CKeyCode& key)
+int32_t CViewContainer::dispatchKey(const CKeyCode& key, int32_t (CView::*handler)(const CKeyCode&))
 {
+    // Children from the top; a handler may take views out, so the list is looked at anew.
     for (int32_t i = getNbViews() - 1; i >= 0; --i) {
         if (i >= getNbViews())
             continue;
         CView* child = children[size_t(i)];
         Hold hold(child);
-        const int32_t result = child->keyDown(key);
+        const int32_t result = (child->*handler)(key);
         if (result != -1)
             return result;
     }
     return -1;
 }
 
-int32_t CViewContainer::keyUp(const CKeyCode& key)
-{
-    for (int32_t i = getNbViews() - 1; i >= 0; --i) {
-        if (i >= getNbViews())
-            continue;
-        CView* child = children[size_t(i)];
-        Hold hold(child);
-        const int32_t result = child->keyUp(key);
-        if (result != -1)
-            return result;
-    }
-    return -1;
-}
+int32_t CViewContainer::keyDown(const CKeyCode& key) { return dispatchKey(key, &CView::keyDown); }
+
+int32_t CViewContainer::keyUp(const CKeyCode& key) { return dispatchKey(key, &CView::keyUp); }
 
 bool CViewContainer::wheelAxis(CDrawContext* context, const CPoint& where, int32_t axis, float distance)
 {
@@ -470,12 +451,8 @@ bool CViewContainer::wheelAxis(CDrawContext* context, const CPoint& where, int32
     if (!target || !context)
         return false;
     Hold hold(target);
-    CPoint local = where;
-    local.offset(-size.left, -size.top);
-    enterOffsets(context, origin());
-    const bool used = target->wheelAxis(context, local, axis, distance);
-    leaveOffsets(context, origin());
-    return used;
+    EnteredOffsets entered(context, origin());
+    return target->wheelAxis(context, toLocal(where), axis, distance);
 }
 
 bool CViewContainer::wheel(CDrawContext* context, const CPoint& where, float distance)
@@ -501,24 +478,21 @@ void CViewContainer::dragEnter(CDrawContext* context, CDragContainer* drag, cons
 {
     if (!pParentFrame || !context)
         return;
-    CPoint local = where;
-    local.offset(-size.left, -size.top);
-    enterOffsets(context, origin());
+    const CPoint local = toLocal(where);
+    EnteredOffsets entered(context, origin());
     if (currentDragView)
         currentDragView->dragLeave(context, drag, local);
     currentDragView = dragTargetAt(where);
     if (currentDragView)
         currentDragView->dragEnter(context, drag, local);
-    leaveOffsets(context, origin());
 }
 
 void CViewContainer::dragMove(CDrawContext* context, CDragContainer* drag, const CPoint& where)
 {
     if (!pParentFrame || !context)
         return;
-    CPoint local = where;
-    local.offset(-size.left, -size.top);
-    enterOffsets(context, origin());
+    const CPoint local = toLocal(where);
+    EnteredOffsets entered(context, origin());
     CView* view = dragTargetAt(where);
     if (view != currentDragView) {
         if (currentDragView)
@@ -529,29 +503,24 @@ void CViewContainer::dragMove(CDrawContext* context, CDragContainer* drag, const
     } else if (currentDragView) {
         currentDragView->dragMove(context, drag, local);
     }
-    leaveOffsets(context, origin());
 }
 
 void CViewContainer::dragLeave(CDrawContext* context, CDragContainer* drag, const CPoint& where)
 {
     if (!pParentFrame || !context)
         return;
-    CPoint local = where;
-    local.offset(-size.left, -size.top);
-    enterOffsets(context, origin());
+    EnteredOffsets entered(context, origin());
     if (currentDragView)
-        currentDragView->dragLeave(context, drag, local);
+        currentDragView->dragLeave(context, drag, toLocal(where));
     currentDragView = nullptr;
-    leaveOffsets(context, origin());
 }
 
 bool CViewContainer::dropDrag(CDrawContext* context, CDragContainer* drag, const CPoint& where)
 {
     if (!pParentFrame || !context)
         return false;
-    CPoint local = where;
-    local.offset(-size.left, -size.top);
-    enterOffsets(context, origin());
+    const CPoint local = toLocal(where);
+    EnteredOffsets entered(context, origin());
     CView* view = dragTargetAt(where);
     if (view != currentDragView) {
         if (currentDragView)
@@ -564,6 +533,5 @@ bool CViewContainer::dropDrag(CDrawContext* context, CDragContainer* drag, const
         currentDragView->dragLeave(context, drag, local);
     }
     currentDragView = nullptr;
-    leaveOffsets(context, origin());
     return dropped;
 }

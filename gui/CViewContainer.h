@@ -70,6 +70,7 @@ public:
 
 protected:
     CPoint origin() const { return CPoint(size.left, size.top); }
+    CPoint toLocal(const CPoint& where) const { return CPoint(where).offset(-size.left, -size.top); }
     CRect localBounds() const { return CRect(0, 0, size.width(), size.height()); }
     void makeOffscreen();
     void releaseOffscreen();
@@ -78,6 +79,7 @@ protected:
     CDrawContext* beginDrawing(CDrawContext* context, CRect& clip);
     void endDrawing(CDrawContext* context, CDrawContext* target);
     CView* dragTargetAt(const CPoint& local) const;
+    int32_t dispatchKey(const CKeyCode& key, int32_t (CView::*handler)(const CKeyCode&));
 
     std::vector<CView*> children;  // drawing order; each holds one reference
     int32_t updateMode = kOnlyDirtyUpdate;
