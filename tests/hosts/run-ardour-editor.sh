@@ -74,6 +74,7 @@ t=$(now)
 log=$work/ardour.log
 timeout -k 10 "$ARDOUR_TIMEOUT" "${ISOLATE[@]}" /usr/bin/ardour --no-splash --no-announcements "$session" >"$log" 2>&1 &
 host_pid=$!
+WATCHED_PID=$host_pid
 find_panel 'Korvalex' 90
 check_panel_shown "$PANEL_WORK/reference.png" "$PANEL_WORK/shown.png"
 main_window=$(top_level_named "\"\\*?$session_name - Ardour\"") || fail "Ardour's main window is not shown"

@@ -13,8 +13,8 @@
 # which jackd keeps in /dev/shm while it runs.
 # Exit status 0 when every check passes, 1 otherwise.
 #
-# Environment: KORVALEX_MUSE_TIMEOUT seconds allowed for MusE and for the JACK server
-# (default 120).
+# Environment: KORVALEX_MUSE_TIMEOUT seconds allowed for MusE (default 120; the JACK
+# server gets a minute more).
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -70,7 +70,7 @@ t=$(now)
 cp "$build/korvalex.so" "$work/vst/korvalex.so"
 cp "$here/muse/korvalex-editor.med" "$song"
 cp "$here/muse/MusE-seq.cfg" "$XDG_CONFIG_HOME/MusE/MusE/MusE-seq.cfg"
-timeout -k 10 "$timeout_seconds" jackd --no-realtime --name "$JACK_DEFAULT_SERVER" -d dummy -r 44100 -p 1024 \
+timeout -k 10 "$((timeout_seconds + 60))" jackd --no-realtime --name "$JACK_DEFAULT_SERVER" -d dummy -r 44100 -p 1024 \
   >"$work/jackd.log" 2>&1 &
 jack_pid=$!
 timeout 60 jack_wait --wait --timeout 30 --server "$JACK_DEFAULT_SERVER" >"$work/jack-wait.log" 2>&1 ||
@@ -86,6 +86,7 @@ t=$(now)
 log=$work/muse.log
 timeout -k 10 "$timeout_seconds" muse -j -J -F -p -S -I -2 "$song" >"$log" 2>&1 &
 host_pid=$!
+WATCHED_PID=$host_pid
 find_panel 'Korvalex' 90
 check_panel_shown "$PANEL_WORK/reference.png" "$PANEL_WORK/shown.png"
 main_window=$(top_level_named "\"MusE Project: $song_name") || fail "MusE's main window is not shown"

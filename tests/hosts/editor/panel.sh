@@ -38,7 +38,7 @@ find_panel() {
     [ -n "$found" ] && [ "$(wc -l <<<"$found")" -eq 1 ]
   }
   wait_until "$seconds" "one ${PANEL_WIDTH} x ${PANEL_HEIGHT} window in the host's window \"$pattern\"" panel_found ||
-    fail "the panel did not appear in the host's window (windows: $(xwininfo -root -tree | grep -c 0x))"
+    fail "the panel did not appear in the host's window (windows: $(window_info -root -tree | grep -c 0x))"
   EDITOR=$found
   read -r EDITOR_X EDITOR_Y < <(window_origin "$EDITOR")
 }
@@ -145,7 +145,7 @@ $lines"
 check_no_window_left() {
   local left
   left=$(top_level_windows)
-  [ -z "$left" ] || fail "windows are left on the display after the host quit: $(xwininfo -root -tree)"
+  [ -z "$left" ] || fail "windows are left on the display after the host quit: $(window_info -root -tree)"
 }
 
 # Sends the host's save keys to WINDOW and waits until FILE has been rewritten completely
@@ -164,6 +164,7 @@ save_with_keys() {
 check_clean_quit() {
   local host=$1 pid=$2 log=$3 status=0
   host_ended() { ! kill -0 "$pid" 2>/dev/null; }
+  unset WATCHED_PID  # the host is told to quit: its end is what is waited for now
   wait_until 60 "$host to quit" host_ended || fail "$host did not quit within 60 s"
   wait "$pid" || status=$?
   [ "$status" -eq 0 ] || fail "$host exited with status $status (log: $log)"
