@@ -75,7 +75,7 @@ log=$work/ardour.log
 timeout -k 10 "$ARDOUR_TIMEOUT" "${ISOLATE[@]}" /usr/bin/ardour --no-splash --no-announcements "$session" >"$log" 2>&1 &
 host_pid=$!
 WATCHED_PID=$host_pid
-find_panel 'Korvalex' 90
+find_panel '"guitar: Korvalex' 90
 check_panel_shown "$PANEL_WORK/reference.png" "$PANEL_WORK/shown.png"
 main_window=$(top_level_named "\"\\*?$session_name - Ardour\"") || fail "Ardour's main window is not shown"
 echo "Ardour shows the panel ($EDITOR at $EDITOR_X,$EDITOR_Y) as korvalex-host does ($(since "$t"))"

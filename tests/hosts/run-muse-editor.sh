@@ -9,8 +9,8 @@
 # usage: tests/hosts/run-muse-editor.sh BUILD_DIR
 #   BUILD_DIR holds korvalex.so and korvalex-host (both built by CMake).
 # Run after scripts/install-host-deps.sh. Everything the run writes goes to
-# BUILD_DIR/muse-editor-test (kept for inspection), except the JACK server's sockets,
-# which jackd keeps in /dev/shm while it runs.
+# BUILD_DIR/muse-editor-test (kept for inspection), except what jackd keeps in /dev/shm
+# (and Xvfb's socket and lock file while it runs).
 # Exit status 0 when every check passes, 1 otherwise.
 #
 # Environment: KORVALEX_MUSE_TIMEOUT seconds allowed for MusE (default 120; the JACK
@@ -87,7 +87,7 @@ log=$work/muse.log
 timeout -k 10 "$timeout_seconds" muse -j -J -F -p -S -I -2 "$song" >"$log" 2>&1 &
 host_pid=$!
 WATCHED_PID=$host_pid
-find_panel 'Korvalex' 90
+find_panel '"Out 1:Korvalex' 90
 check_panel_shown "$PANEL_WORK/reference.png" "$PANEL_WORK/shown.png"
 main_window=$(top_level_named "\"MusE Project: $song_name") || fail "MusE's main window is not shown"
 echo "MusE shows the panel ($EDITOR at $EDITOR_X,$EDITOR_Y) as korvalex-host does ($(since "$t"))"
