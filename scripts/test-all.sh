@@ -1,7 +1,8 @@
 #!/bin/bash
 # Builds everything and runs every test suite: a release build with warnings as errors,
 # then the suites again under AddressSanitizer with UndefinedBehaviorSanitizer, and under
-# ThreadSanitizer; then the release plug-in in a third-party host (Ardour); last, the
+# ThreadSanitizer; then the release plug-in in third-party hosts (Ardour renders through it;
+# its front panel in Ardour's and MusE's windows, used and saved); last, the
 # Windows plug-ins, cross-built and run under Wine against the release build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,6 +23,10 @@ scripts/build.sh build-tsan -DKORVALEX_SANITIZE=thread -DKORVALEX_BUILD_BENCH=OF
 echo "== third-party host: Ardour renders through the release build's plug-in =="
 bash scripts/install-host-deps.sh
 bash tests/hosts/run-ardour.sh build
+
+echo "== third-party hosts: the front panel in Ardour's and MusE's windows =="
+bash tests/hosts/run-ardour-editor.sh build
+bash tests/hosts/run-muse-editor.sh build
 
 echo "== Windows plug-ins: cross build, checks under Wine, comparison with the release build =="
 KORVALEX_REQUIRE_WIN32=${KORVALEX_REQUIRE_WIN32:-1} bash scripts/test-windows.sh --native build

@@ -1,10 +1,13 @@
 -- Creates an empty Ardour session with one stereo audio track, "guitar", and saves it.
--- Run by ardour7-lua: create-session.lua SESSION_FOLDER SESSION_NAME
+-- Run by ardour7-lua: create-session.lua SESSION_FOLDER SESSION_NAME [editor-shown]
+-- With "editor-shown" the track gets the Korvalex plug-in (a Linux VST from the scan
+-- cache), and the session's GUI state marks the plug-in's window as shown, so that
+-- Ardour's GUI opens the plug-in's editor when it loads the session.
 io.stdout:setvbuf("no")
 
-local folder, name = arg[1], arg[2]
-if not folder or not name then
-  error("usage: create-session.lua SESSION_FOLDER SESSION_NAME")
+local folder, name, option = arg[1], arg[2], arg[3]
+if not folder or not name or (option and option ~= "editor-shown") then
+  error("usage: create-session.lua SESSION_FOLDER SESSION_NAME [editor-shown]")
 end
 
 local session = create_session(folder, name, 44100)
@@ -22,6 +25,38 @@ if tracks:size() ~= 1 then
   error("cannot add the track")
 end
 
+local windowState = nil
+if option == "editor-shown" then
+  local route = Session:route_by_name("guitar")
+  local insert = ARDOUR.LuaAPI.new_plugin(Session, "Korvalex", ARDOUR.PluginType.LXVST, "")
+  if insert:isnil() then
+    error("Ardour cannot load Korvalex as a Linux VST (is it in LXVST_PATH and in the scan cache?)")
+  end
+  if route:add_processor_by_index(insert, 0, nil, true) ~= 0 then
+    error("cannot add the plug-in to the track")
+  end
+  -- The GUI keeps each plug-in window's state as "P-<route id>-<processor id>", its own
+  -- editor ("custom-ui") rather than Ardour's generic controls; the size is the editor's
+  -- with Ardour's bar of preset and bypass buttons above it.
+  windowState = string.format('  <Extra>\n    <UI>\n      <Window name="P-%s-%s" visible="1" x-off="0" y-off="0" '
+    .. 'x-size="899" y-size="461" custom-ui="1"/>\n    </UI>\n  </Extra>\n',
+    route:to_stateful():id():to_s(), insert:to_stateful():id():to_s())
+end
+
 Session:save_state("", false, false, false, false, false)
 close_session()
+
+if windowState then
+  local path = folder .. "/" .. name .. ".ardour"
+  local f = assert(io.open(path, "r"))
+  local xml = f:read("a")
+  f:close()
+  local result, count = xml:gsub("</Session>", function() return windowState .. "</Session>" end, 1)
+  if count ~= 1 or xml:find("<Extra>", 1, true) then
+    error("unexpected session file " .. path)
+  end
+  f = assert(io.open(path, "w"))
+  f:write(result)
+  f:close()
+end
 print("created the session " .. folder .. " (" .. AudioEngine:current_backend_name() .. " backend)")
