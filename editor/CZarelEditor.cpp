@@ -81,7 +81,7 @@ bool CZarelEditor::open(void* ptr)
         effectsPage->addView(control);
 
     frame->addView(parameter(kPageSelector) == 1.0f ? effectsPage : ampPage);
-    uiThread = std::this_thread::get_id();
+    uiThread.store(std::this_thread::get_id());
     pendingChanges.store(0);
     opened.store(true);
     return true;
@@ -194,7 +194,7 @@ void CZarelEditor::setParameter(VstInt32 index, float)
 {
     if (!opened.load())
         return;
-    if (std::this_thread::get_id() != uiThread) {
+    if (std::this_thread::get_id() != uiThread.load()) {
         if (static_cast<uint32_t>(index) <= static_cast<uint32_t>(kLastParameter))
             pendingChanges.fetch_or(uint64_t(1) << index);
         return;

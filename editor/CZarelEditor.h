@@ -59,6 +59,6 @@ private:
     CViewContainer* effectsPage = nullptr;
     CBitmap* panelBitmap = nullptr;
 
-    std::thread::id uiThread;
+    std::atomic<std::thread::id> uiThread{};  // written at open, read by setParameter on any thread
     std::atomic<uint64_t> pendingChanges{0};  // one bit per parameter index changed on another thread
 };
