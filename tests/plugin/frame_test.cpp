@@ -135,20 +135,27 @@ public:
     int& closeCount;
 };
 
+// A frame with nothing of its own, so that the editor under test is its only one.
+class BareEffect : public AudioEffectX {
+public:
+    explicit BareEffect(audioMasterCallback host) : AudioEffectX(host, 1, 1) {}
+    void processReplacing(float**, float**, VstInt32) override {}
+};
+
 }  // namespace
 
 TEST(PluginEditor, ClosingThePluginClosesAnEditorTheHostLeftOpenAndOnlyThat)
 {
     int window = 0;
     int closes = 0;
-    AudioEffect* leftOpen = CZarelVST::create(recordingHost);
+    AudioEffect* leftOpen = new BareEffect(recordingHost);
     leftOpen->setEditor(new CountingEditor(leftOpen, closes));
     leftOpen->dispatcher(effEditOpen, 0, 0, &window, 0.0f);
     delete leftOpen;
     EXPECT_EQ(closes, 1);
 
     closes = 0;
-    AudioEffect* closedFirst = CZarelVST::create(recordingHost);
+    AudioEffect* closedFirst = new BareEffect(recordingHost);
     closedFirst->setEditor(new CountingEditor(closedFirst, closes));
     closedFirst->dispatcher(effEditOpen, 0, 0, &window, 0.0f);
     closedFirst->dispatcher(effEditClose, 0, 0, nullptr, 0.0f);
