@@ -16,9 +16,10 @@ enum class BandwidthRule {
 };
 
 struct BiquadCoefficients {
-    // As designed; only the designing thread touches these.
-    float a0 = 1.0f, a1 = 0.0f, a2 = 0.0f;
-    float b0 = 1.0f, b1 = 0.0f, b2 = 0.0f;
+    // As designed. Hosts may change parameters from two threads at once (automation and the
+    // editor), so two designs can overlap: every stored value is shared.
+    SharedFloat a0{1.0f}, a1{0.0f}, a2{0.0f};
+    SharedFloat b0{1.0f}, b1{0.0f}, b2{0.0f};
     // Divided by a0: what the audio thread reads. Starts as a pass-through.
     SharedFloat nb0{1.0f}, nb1{0.0f}, nb2{0.0f}, na1{0.0f}, na2{0.0f};
 };
