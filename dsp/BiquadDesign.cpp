@@ -29,28 +29,33 @@ void BiquadDesign(BiquadCoefficients& c, BiquadType type, double rate, float fre
     if (q > 0.0f)
         alpha = sn / (2.0 * static_cast<double>(q));
 
+    float b0 = 1.0f, b1 = 0.0f, b2 = 0.0f, a0 = 1.0f, a1 = 0.0f, a2 = 0.0f;
     switch (type) {
     case BiquadType::Peaking:
-        c.b0 = static_cast<float>(1.0 + alpha * A);
-        c.b1 = static_cast<float>(-2.0 * cs);
-        c.b2 = static_cast<float>(1.0 - alpha * A);
-        c.a0 = static_cast<float>(1.0 + alpha / A);
-        c.a1 = static_cast<float>(-2.0 * cs);
-        c.a2 = static_cast<float>(1.0 - alpha / A);
+        b0 = static_cast<float>(1.0 + alpha * A);
+        b1 = static_cast<float>(-2.0 * cs);
+        b2 = static_cast<float>(1.0 - alpha * A);
+        a0 = static_cast<float>(1.0 + alpha / A);
+        a1 = static_cast<float>(-2.0 * cs);
+        a2 = static_cast<float>(1.0 - alpha / A);
         break;
     case BiquadType::Notch:
-        c.b0 = 1.0f;
-        c.b1 = static_cast<float>(-2.0 * cs);
-        c.b2 = 1.0f;
-        c.a0 = static_cast<float>(1.0 + alpha);
-        c.a1 = static_cast<float>(-2.0 * cs);
-        c.a2 = static_cast<float>(1.0 - alpha);
+        b0 = 1.0f;
+        b1 = static_cast<float>(-2.0 * cs);
+        b2 = 1.0f;
+        a0 = static_cast<float>(1.0 + alpha);
+        a1 = static_cast<float>(-2.0 * cs);
+        a2 = static_cast<float>(1.0 - alpha);
         break;
     }
 
-    c.nb0 = c.b0 / c.a0;
-    c.nb1 = c.b1 / c.a0;
-    c.nb2 = c.b2 / c.a0;
-    c.na1 = c.a1 / c.a0;
-    c.na2 = c.a2 / c.a0;
+    const uint32_t version = c.beginStore();
+    c.b0 = b0;
+    c.b1 = b1;
+    c.b2 = b2;
+    c.a0 = a0;
+    c.a1 = a1;
+    c.a2 = a2;
+    c.storeNormalized(b0 / a0, b1 / a0, b2 / a0, a1 / a0, a2 / a0);
+    c.endStore(version);
 }

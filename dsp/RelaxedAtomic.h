@@ -24,6 +24,9 @@ public:
 
     T load() const noexcept { return value_.load(std::memory_order_relaxed); }
     void store(T v) noexcept { value_.store(v, std::memory_order_relaxed); }
+    // For values published as a group under a sequence number (a filter's coefficients).
+    T loadAcquire() const noexcept { return value_.load(std::memory_order_acquire); }
+    void storeRelease(T v) noexcept { value_.store(v, std::memory_order_release); }
 
 private:
     std::atomic<T> value_;

@@ -1,6 +1,8 @@
 #include "dsp/BiquadDesign.h"
 
+#include <atomic>
 #include <cmath>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -123,4 +125,52 @@ TEST(BiquadDesign, SectionRunsTheDesignedResponse)
         const double measured = sineGain([&](float x) { return runBiquad(c, s, x); }, frequency, kRate);
         EXPECT_NEAR(toDb(measured), toDb(magnitudeAt(c, frequency, kRate)), 0.01) << frequency;
     }
+}
+
+// Hosts change parameters from two threads while the audio thread runs the sections: the
+// audio thread must only ever run a whole design, never coefficients of two mixed.
+TEST(BiquadDesign, TheAudioThreadOnlyEverSeesWholeDesigns)
+{
+    BiquadCoefficients c;
+    BiquadCoefficients low, high;
+    BiquadDesign(low, BiquadType::Peaking, kRate, 60.0f, 15.0f, 0.0f, 0.25f, BandwidthRule::Equaliser);
+    BiquadDesign(high, BiquadType::Peaking, kRate, 12000.0f, -15.0f, 0.0f, 2.0f, BandwidthRule::Equaliser);
+    auto isWhole = [&](const BiquadSnapshot& k) {
+        for (const BiquadCoefficients* d : {&low, &high})
+            if (k.b0 == d->nb0 && k.b1 == d->nb1 && k.b2 == d->nb2 && k.a1 == d->na1 && k.a2 == d->na2)
+                return true;
+        return false;
+    };
+    BiquadDesign(c, BiquadType::Peaking, kRate, 60.0f, 15.0f, 0.0f, 0.25f, BandwidthRule::Equaliser);
+
+    // A designer stopped halfway through storing a design: the reader keeps the whole set it had.
+    BiquadSnapshot last;
+    ASSERT_TRUE(isWhole(c.read(last)));
+    const uint32_t storing = c.beginStore();
+    c.nb0 = high.nb0;
+    c.na1 = high.na1;
+    EXPECT_TRUE(isWhole(c.read(last)));
+    EXPECT_EQ(c.read(last).b0, low.nb0);
+    c.nb1 = high.nb1;
+    c.nb2 = high.nb2;
+    c.na2 = high.na2;
+    c.endStore(storing);
+    EXPECT_EQ(c.read(last).b0, high.nb0);  // the new design once it is whole
+
+    // Two designers and a reader at once (the thread sanitizer stage checks the rest).
+    std::atomic<bool> done{false};
+    auto designer = [&](float frequency, float gain, float bandwidth) {
+        while (!done.load())
+            BiquadDesign(c, BiquadType::Peaking, kRate, frequency, gain, 0.0f, bandwidth, BandwidthRule::Equaliser);
+    };
+    std::thread a(designer, 60.0f, 15.0f, 0.25f);
+    std::thread b(designer, 12000.0f, -15.0f, 2.0f);
+    int mixed = 0;
+    for (int i = 0; i < 200000; ++i)
+        mixed += !isWhole(c.read(last));
+    done.store(true);
+    a.join();
+    b.join();
+    EXPECT_EQ(mixed, 0);
+    EXPECT_TRUE(isWhole(c.read(last)));
 }
