@@ -4,20 +4,9 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
-// Declares the per-connection error hook (XESetError); its min and max macros go.
-#include <X11/Xlibint.h>
-#undef min
-#undef max
+#include "host/X11Connection.h"
 
 namespace {
-
-// Windows of other programs come and go: errors on this connection are expected answers
-// (the hook of a private extension record claims them before any process-wide handler).
-int ignoreError(Display*, xError*, XExtCodes*, int* result)
-{
-    *result = 0;
-    return 1;
-}
 
 int shiftOf(unsigned long mask)
 {
@@ -44,13 +33,9 @@ public:
 
     bool open(std::string& error)
     {
-        display = XOpenDisplay(nullptr);
-        if (!display) {
-            error = "cannot open the X display (is DISPLAY set?)";
+        display = openQuietConnection(error);
+        if (!display)
             return false;
-        }
-        if (XExtCodes* codes = XAddExtension(display))
-            XESetError(display, codes->extension, ignoreError);
         int event = 0, errorBase = 0, major = 0, minor = 0;
         if (!XTestQueryExtension(display, &event, &errorBase, &major, &minor)) {
             error = "the X server has no XTest extension";

@@ -3,20 +3,9 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
-// Declares the per-connection error hook (XESetError); its min and max macros go.
-#include <X11/Xlibint.h>
-#undef min
-#undef max
+#include "host/X11Connection.h"
 
 namespace {
-
-// Windows of other programs come and go: errors on this connection are expected answers
-// (the hook of a private extension record claims them before any process-wide handler).
-int ignoreError(Display*, xError*, XExtCodes*, int* result)
-{
-    *result = 0;
-    return 1;
-}
 
 class X11EditorWindow : public EditorWindow {
 public:
@@ -29,13 +18,9 @@ public:
 
     bool open(int32_t width, int32_t height, const std::string& title, std::string& error, bool hidden)
     {
-        display = XOpenDisplay(nullptr);
-        if (!display) {
-            error = "cannot open the X display (is DISPLAY set?)";
+        display = openQuietConnection(error);
+        if (!display)
             return false;
-        }
-        if (XExtCodes* codes = XAddExtension(display))
-            XESetError(display, codes->extension, ignoreError);
         const int screen = DefaultScreen(display);
         window = XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0, static_cast<unsigned>(width),
                                      static_cast<unsigned>(height), 0, BlackPixel(display, screen),
