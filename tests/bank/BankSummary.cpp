@@ -7,43 +7,24 @@
 #include <limits>
 #include <sstream>
 
+#include "tests/support/DoubleBiquad.h"
+
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kLowEdgeHz = 250.0;   // low band below, mid band above
 constexpr double kHighEdgeHz = 2500.0; // mid band below, high band above
 
-// Second-order Butterworth low-pass or high-pass section, in double precision so that the
-// summary adds no rounding of its own worth speaking of.
-class Butterworth {
-public:
-    Butterworth(double frequency, bool highPass)
-    {
-        const double w = 2.0 * kPi * frequency / kSummaryRate;
-        const double alpha = std::sin(w) / std::sqrt(2.0);
-        const double c = std::cos(w);
-        const double a0 = 1.0 + alpha;
-        const double edge = highPass ? (1.0 + c) / 2.0 : (1.0 - c) / 2.0;
-        b0_ = edge / a0;
-        b1_ = (highPass ? -2.0 : 2.0) * edge / a0;
-        b2_ = edge / a0;
-        a1_ = -2.0 * c / a0;
-        a2_ = (1.0 - alpha) / a0;
-    }
-    double operator()(double x)
-    {
-        const double y = b0_ * x + b1_ * x1_ + b2_ * x2_ - a1_ * y1_ - a2_ * y2_;
-        x2_ = x1_;
-        x1_ = x;
-        y2_ = y1_;
-        y1_ = y;
-        return y;
-    }
-
-private:
-    double b0_, b1_, b2_, a1_, a2_;
-    double x1_ = 0.0, x2_ = 0.0, y1_ = 0.0, y2_ = 0.0;
-};
+// Second-order Butterworth low-pass or high-pass section.
+DoubleBiquad butterworth(double frequency, bool highPass)
+{
+    const double w = 2.0 * kPi * frequency / kSummaryRate;
+    const double alpha = std::sin(w) / std::sqrt(2.0);
+    const double c = std::cos(w);
+    const double a0 = 1.0 + alpha;
+    const double edge = highPass ? (1.0 + c) / 2.0 : (1.0 - c) / 2.0;
+    return DoubleBiquad({edge / a0, (highPass ? -2.0 : 2.0) * edge / a0, edge / a0, -2.0 * c / a0, (1.0 - alpha) / a0});
+}
 
 // A window holding a non-finite sample reads infinitely loud, so that it never matches.
 double decibels(double sumOfSquares, std::size_t count)
@@ -57,8 +38,8 @@ double decibels(double sumOfSquares, std::size_t count)
 // Full band, low, mid and high levels of one channel, window by window, into `first`..`first + 3`.
 void summarizeChannel(const std::vector<float>& x, std::vector<std::vector<double>>& windows, int first)
 {
-    Butterworth low(kLowEdgeHz, false), midHigh(kLowEdgeHz, true), midLow(kHighEdgeHz, false),
-        high(kHighEdgeHz, true);
+    DoubleBiquad low = butterworth(kLowEdgeHz, false), midHigh = butterworth(kLowEdgeHz, true),
+                 midLow = butterworth(kHighEdgeHz, false), high = butterworth(kHighEdgeHz, true);
     for (std::size_t w = 0; w < windows.size(); ++w) {
         double sums[4] = {};
         for (std::size_t i = w * kSummaryWindow; i < (w + 1) * kSummaryWindow; ++i) {

@@ -22,31 +22,13 @@ constexpr double kStepSeconds = 0.1;  // 75 % overlap
 constexpr double kAbsoluteGateLufs = -70.0;
 constexpr double kRelativeGateLu = -10.0;
 
-class Section {
-public:
-    explicit Section(const KWeightingStage& c) : c_(c) {}
-    double process(double x)
-    {
-        const double y = c_.b0 * x + c_.b1 * x1_ + c_.b2 * x2_ - c_.a1 * y1_ - c_.a2 * y2_;
-        x2_ = x1_;
-        x1_ = x;
-        y2_ = y1_;
-        y1_ = y;
-        return y;
-    }
-
-private:
-    KWeightingStage c_;
-    double x1_ = 0.0, x2_ = 0.0, y1_ = 0.0, y2_ = 0.0;
-};
-
 // The K-weighted square of every sample of one channel.
 std::vector<double> weightedSquares(const std::vector<float>& x, double rate)
 {
-    Section shelf(kWeightingShelf(rate)), highPass(kWeightingHighPass(rate));
+    DoubleBiquad shelf(kWeightingShelf(rate)), highPass(kWeightingHighPass(rate));
     std::vector<double> out(x.size());
     for (std::size_t i = 0; i < x.size(); ++i) {
-        const double y = highPass.process(shelf.process(x[i]));
+        const double y = highPass(shelf(x[i]));
         out[i] = y * y;
     }
     return out;

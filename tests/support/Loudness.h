@@ -7,10 +7,9 @@
 #include <cstddef>
 #include <vector>
 
-// One second-order section, y = (b0 x + b1 x1 + b2 x2 - a1 y1 - a2 y2), a0 = 1.
-struct KWeightingStage {
-    double b0, b1, b2, a1, a2;
-};
+#include "tests/support/DoubleBiquad.h"
+
+using KWeightingStage = BiquadCoefficients;
 
 // The two K-weighting stages at `rate`: the pre-filter's shelf and the RLB high-pass,
 // derived from their analogue prototypes by the bilinear transform (at 48 kHz they give
