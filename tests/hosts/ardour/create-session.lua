@@ -25,10 +25,10 @@ if tracks:size() ~= 1 then
   error("cannot add the track")
 end
 
-local windowState = nil
+local windowState, route, insert = nil, nil, nil
 if option == "editor-shown" then
-  local route = Session:route_by_name("guitar")
-  local insert = ARDOUR.LuaAPI.new_plugin(Session, "Korvalex", ARDOUR.PluginType.LXVST, "")
+  route = Session:route_by_name("guitar")
+  insert = ARDOUR.LuaAPI.new_plugin(Session, "Korvalex", ARDOUR.PluginType.LXVST, "")
   if insert:isnil() then
     error("Ardour cannot load Korvalex as a Linux VST (is it in LXVST_PATH and in the scan cache?)")
   end
@@ -44,6 +44,11 @@ if option == "editor-shown" then
 end
 
 Session:save_state("", false, false, false, false, false)
+-- Ardour's objects must go before the session does: a track that Lua's collector frees
+-- after close_session() unregisters its ports with an engine that is gone (a crash at exit).
+tracks, route, insert = nil, nil, nil
+collectgarbage()
+collectgarbage()
 close_session()
 
 if windowState then

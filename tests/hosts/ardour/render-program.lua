@@ -155,4 +155,9 @@ for c = 0, 1 do
 end
 writeFile(out .. "/bounced.txt", table.concat(paths))
 print("bounced " .. bounced:length():samples() .. " frames")
+-- Ardour's objects must go before the session does: a track that Lua's collector frees
+-- after close_session() unregisters its ports with an engine that is gone (a crash at exit).
+route, track, regions, insert, plugin, preset, bounced = nil, nil, nil, nil, nil, nil, nil
+collectgarbage()
+collectgarbage()
 close_session()
