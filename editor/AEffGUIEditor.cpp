@@ -2,7 +2,7 @@
 
 #include "gui/CDrawContext.h"
 #include "gui/platform/PlatformWindow.h"
-#include "plugin/AudioEffect.h"
+#include "vst/AudioEffect.h"
 
 namespace {
 

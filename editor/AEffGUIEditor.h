@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "gui/CFrame.h"
-#include "plugin/AEffEditor.h"
+#include "vst/AEffEditor.h"
 
 class AEffGUIEditor : public AEffEditor, public CFrameEditor {
 public:

@@ -12,7 +12,7 @@
 #include "gui/controls/CSplashScreen.h"
 #include "gui/controls/CVerticalSwitch.h"
 #include "gui/controls/CVuMeter.h"
-#include "plugin/AudioEffect.h"
+#include "vst/AudioEffect.h"
 
 using namespace editor;
 

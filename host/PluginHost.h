@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/vst2.h"
+#include "vst/vst2.h"
 
 // One call from the plug-in to the host.
 struct HostCall {

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "dsp/AmpEngine.h"
-#include "plugin/AudioEffect.h"
+#include "vst/AudioEffect.h"
 #include "plugin/ProgramRecord.h"
 
 class AEffGUIEditor;

@@ -24,7 +24,7 @@
 
 #include "dsp/ParameterIndex.h"
 #include "host/DynamicLibrary.h"
-#include "plugin/vst2.h"
+#include "vst/vst2.h"
 #include "tools/korvalex-validate/TestSignal.h"
 
 // ---------------------------------------------------------------------------------------

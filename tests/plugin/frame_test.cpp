@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "plugin/AEffEditor.h"
+#include "vst/AEffEditor.h"
 #include "plugin/CZarelVST.h"
 
 struct HostCallRecord {

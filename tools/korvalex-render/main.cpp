@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "plugin/vst2.h"
+#include "vst/vst2.h"
 #include "tools/korvalex-render/AudioFile.h"
 #include "tools/korvalex-render/Batch.h"
 #include "tools/korvalex-render/Errors.h"

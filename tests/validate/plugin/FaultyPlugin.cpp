@@ -8,7 +8,7 @@
 #include <string>
 
 #include "dsp/RelaxedAtomic.h"
-#include "plugin/vst2.h"
+#include "vst/vst2.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "gui/CFrame.h"
-#include "plugin/vst2.h"
+#include "vst/vst2.h"
 #include "tests/window/scene/TestScene.h"
 
 #if defined(_WIN32)

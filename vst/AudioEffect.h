@@ -2,7 +2,7 @@
 // The plug-in frame: the object behind the AEffect record a host holds. It answers the
 // host's dispatcher requests with overridable operations and owns the editor object.
 
-#include "plugin/vst2.h"
+#include "vst/vst2.h"
 
 class AEffEditor;
 

@@ -2,7 +2,7 @@
 // Editor base classes of the plug-in frame. The frame owns one editor object for the
 // plug-in's whole life; the window exists only between open and close.
 
-#include "plugin/vst2.h"
+#include "vst/vst2.h"
 
 class AudioEffect;
 

@@ -1,8 +1,8 @@
-#include "plugin/AudioEffect.h"
+#include "vst/AudioEffect.h"
 
 #include <cstring>
 
-#include "plugin/AEffEditor.h"
+#include "vst/AEffEditor.h"
 
 namespace {
 
