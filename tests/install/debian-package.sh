@@ -113,7 +113,10 @@ clean=(env -i PATH=/usr/local/bin:/usr/bin:/bin HOME="$work" LC_ALL=C.UTF-8)
 [ "$(stat -c %s "$work/demo.wav")" -gt 1000000 ] || fail "korvalex-render --demo wrote $(stat -c %s "$work/demo.wav") bytes"
 programs=$("${clean[@]}" korvalex-render --list-programs | wc -l)
 [ "$programs" -ge 82 ] || fail "korvalex-render --list-programs lists $programs lines"
-echo "korvalex-render --demo from the PATH: $(stat -c %s "$work/demo.wav") bytes"
+# The packaged (stripped) files sound exactly like the build's.
+"$build/korvalex-render" -q --demo --program Fuzz "$work/demo-build.wav" || fail "the build's korvalex-render failed"
+cmp -s "$work/demo.wav" "$work/demo-build.wav" || fail "the installed korvalex-render renders the demo unlike the build's"
+echo "korvalex-render --demo from the PATH: $(stat -c %s "$work/demo.wav") bytes, the same as the build's"
 
 for program in $(grep '^/usr/bin/' "$work/installed.txt"); do
   name=$(basename "$program")
