@@ -42,11 +42,11 @@ echo "built $(basename "$deb") ($(since "$t"))"
 
 field() { dpkg-deb -f "$deb" "$1"; }
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
-[ "$(field Package)" = korvalex ] || fail "Package is '$(field Package)'"
-[ "$(field Version)" = "$version" ] || fail "Version is '$(field Version)', the project's is $version"
-[ "$(field Architecture)" = amd64 ] || fail "Architecture is '$(field Architecture)'"
-[ "$(field Section)" = sound ] || fail "Section is '$(field Section)'"
-[ "$(field Maintainer)" = "Zarelworks <korvalex@zarelworks.example>" ] || fail "Maintainer is '$(field Maintainer)'"
+for expected in Package=korvalex "Version=$version" Architecture=amd64 Section=sound \
+                "Maintainer=Zarelworks <korvalex@zarelworks.example>"; do
+  name=${expected%%=*}
+  [ "$(field "$name")" = "${expected#*=}" ] || fail "$name is '$(field "$name")', not '${expected#*=}'"
+done
 [ -n "$(field Description)" ] || fail "no Description"
 
 dpkg-deb -c "$deb" | awk '{ print $6 }' >"$work/contents.txt"
