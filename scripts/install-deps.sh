@@ -21,6 +21,9 @@ packages=(
   wine wine64 wine32:i386
   # Wine's own fonts: text in the Win32 pop-up menus of the window tests.
   fonts-wine
+  # Installation and packages: manual pages from --help (help2man; man-db to read them),
+  # the desktop entry's check, the Debian package's tools and checker, the Windows zip.
+  help2man man-db desktop-file-utils dpkg-dev lintian file zip unzip
 )
 # wine32 is an i386 package: the architecture must be known to dpkg (and apt's lists).
 if ! dpkg --print-foreign-architectures | grep -qx i386; then

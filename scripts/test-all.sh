@@ -2,8 +2,9 @@
 # Builds everything and runs every test suite: a release build with warnings as errors,
 # then the suites again under AddressSanitizer with UndefinedBehaviorSanitizer, and under
 # ThreadSanitizer; then the release plug-in in third-party hosts (Ardour renders through it;
-# its front panel in Ardour's and MusE's windows, used and saved); last, the
-# Windows plug-ins, cross-built and run under Wine against the release build.
+# its front panel in Ardour's and MusE's windows, used and saved); the Debian package,
+# installed on this machine with apt and removed again; last, the Windows plug-ins,
+# cross-built and run under Wine against the release build, and zipped for users.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -28,5 +29,11 @@ echo "== third-party hosts: the front panel in Ardour's and MusE's windows =="
 bash tests/hosts/run-ardour-editor.sh build
 bash tests/hosts/run-muse-editor.sh build
 
+echo "== the Debian package: lintian, installed with apt, used, found by Ardour, removed =="
+bash tests/install/debian-package.sh build
+
 echo "== Windows plug-ins: cross build, checks under Wine, comparison with the release build =="
 KORVALEX_REQUIRE_WIN32=${KORVALEX_REQUIRE_WIN32:-1} bash scripts/test-windows.sh --native build
+
+echo "== the Windows zip: the tested DLLs, the text on where to put them, the licences =="
+bash tests/install/windows-zip.sh

@@ -8,7 +8,8 @@ Windows resource script) and resources/BitmapList.inc (the list the Linux build 
 --out DIR writes them elsewhere; --check generates into a temporary folder and compares
 with the committed files (exit 1, naming the files that differ); --contact-sheet PNG also
 writes a review sheet: both pages with every control composed in place at the values of
-program 0, and every film strip at a few values.
+program 0, and every film strip at a few values. Korvalex Live's application icon goes
+to resources/icons/korvalex-live-SIZE.png (48, 128 and 256 pixels; --check compares it too).
 
 Needs Debian's /usr/bin/python3 with python3-numpy and python3-pil, and the Liberation
 fonts (fonts-liberation). A run takes about ten seconds. It is deterministic: every
@@ -1255,6 +1256,84 @@ def contact_sheet(bitmaps, path):
 
 
 # --------------------------------------------------------------------------------------
+# Korvalex Live's application icon: a small combo amplifier (the grille cloth with a brass
+# script K, the control plate with a large knob and a lit jewel) on a rounded tile of
+# tolex, drawn at 256 pixels and reduced for the smaller sizes. resources/icons/ holds
+# one RGBA PNG per size.
+
+ICON_DRAWN = 256
+ICON_SIZES = (48, 128, 256)
+ICON_GRILLE = (30, 30, 226, 138)
+ICON_PLATE = (28, 150, 228, 228)
+
+
+def icon_letter(image, cx, baseline, size):
+    """The script K of the logo: brass and chrome on its dark outline and shadow."""
+    h, w = image.shape[:2]
+    letter = text_mask(w, h, 'K', font(FONT_LOGO, size), cx, baseline)
+    outline = np.clip(blur(letter, 1.6) * 3.0, 0, 1)
+    drop_shadow(image, outline, 4.0, 5.0, 3.0, 0.85)
+    paint(image, outline, (28, 20, 14))
+    _, yy = pixel_grid(w, h)
+    t = np.clip((yy - (baseline - size * 0.72)) / (size * 0.80), 0, 1)
+    fill = np.where((t < 0.55)[..., None], mix(LOGO_TOP, LOGO_MID, t / 0.55),
+                    mix((150, 112, 52), LOGO_LOW, (t - 0.55) / 0.45))
+    paint(image, letter, fill)
+    paint(image, np.clip(letter - shift(letter, 2, 2), 0, 1), (255, 255, 250), 0.7)
+
+
+def icon_drawing():
+    """The icon at ICON_DRAWN pixels: float RGB and its coverage (the rounded tile)."""
+    n = ICON_DRAWN
+    image = tolex(n, n, 29)
+    x0, y0, x1, y1 = ICON_GRILLE
+    image[y0:y1, x0:x1] = grille_cloth(x1 - x0, y1 - y0, 31)
+    recess(image, ICON_GRILLE)
+    piping(image, ICON_GRILLE, radius=8.0)
+    icon_letter(image, (x0 + x1) / 2.0, y1 - 20, 110)
+    plate(image, ICON_PLATE)
+    size = LARGE_KNOB['size']
+    left, top = 128 - size // 2, (ICON_PLATE[1] + ICON_PLATE[3]) // 2 - size // 2
+    image[top:top + size, left:left + size] = knob_frame(LARGE_KNOB, knob_angle(7, 10))
+    led(image, 62, (ICON_PLATE[1] + ICON_PLATE[3]) / 2.0, 8.0, LED_RED_ON, LED_RED_OFF, True,
+        bezel=3.0, halo=5.0)
+    xx, yy = pixel_grid(n, n)
+    return image, box(xx, yy, 6, 6, n - 6, n - 6, 44)
+
+
+def icon_images():
+    """{file name: RGBA picture} for every icon size."""
+    rgb, alpha = icon_drawing()
+    rgba = np.dstack([np.clip(rgb, 0, 255), alpha * 255.0])
+    drawn = Image.fromarray(np.round(rgba).astype(np.uint8), 'RGBA').convert('RGBa')
+    return {'korvalex-live-%d.png' % size:
+            drawn.resize((size, size), Image.LANCZOS).convert('RGBA') for size in ICON_SIZES}
+
+
+def write_icons(out):
+    os.makedirs(os.path.join(out, 'icons'), exist_ok=True)
+    for name, picture in icon_images().items():
+        picture.save(os.path.join(out, 'icons', name))
+
+
+def check_icons(committed):
+    """Names the committed icons that differ from the generator's (pixels and size)."""
+    differing = []
+    for name, picture in icon_images().items():
+        path = os.path.join(committed, 'icons', name)
+        if not os.path.exists(path):
+            differing.append('missing: ' + path)
+            continue
+        with Image.open(path) as stored:
+            if stored.mode != 'RGBA' or stored.size != picture.size or \
+                    stored.tobytes() != picture.tobytes():
+                differing.append('differs from the generator\'s output: ' + path)
+    for line in differing:
+        print(line)
+    return 1 if differing else 0
+
+
+# --------------------------------------------------------------------------------------
 
 
 def check(bitmaps, committed):
@@ -1283,8 +1362,9 @@ def main(argv):
     if args.contact_sheet:
         contact_sheet(bitmaps, args.contact_sheet)
     if args.check:
-        return check(bitmaps, args.out)
+        return check(bitmaps, args.out) | check_icons(args.out)
     write_outputs(bitmaps, args.out)
+    write_icons(args.out)
     return 0
 
 

@@ -280,7 +280,8 @@ Output:
   -f, --force            overwrite existing output files (never an input)
 Running:
   -j, --jobs N           render N files at a time (default: one per processor)
-      --plugin PATH      the plug-in file (default: korvalex.so beside this program)
+      --plugin PATH      the plug-in file (default: korvalex.so beside this program,
+                         else the one installed with it: )" KORVALEX_INSTALLED_PLUGIN R"()
   -q, --quiet            print nothing but errors
       --bench            print the realtime factor (seconds of audio per second)
   -h, --help             show this help and exit

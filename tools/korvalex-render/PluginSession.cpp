@@ -32,8 +32,19 @@ std::string defaultPluginPath()
     if (length <= 0)
         return "korvalex.so";
     const std::string executable(path, static_cast<std::size_t>(length));
-    const std::size_t slash = executable.find_last_of('/');
-    return executable.substr(0, slash + 1) + "korvalex.so";
+    std::string folder = executable.substr(0, executable.find_last_of('/'));
+    // In the build folder the plug-in sits beside the program; once installed, in the
+    // VST folder of the same prefix, KORVALEX_INSTALLED_PLUGIN relative to the program.
+    const std::string beside = folder + "/korvalex.so";
+    struct stat status{};
+    if (stat(beside.c_str(), &status) == 0)
+        return beside;
+    std::string relative = KORVALEX_INSTALLED_PLUGIN;
+    while (relative.compare(0, 3, "../") == 0 && folder.find('/') != std::string::npos) {
+        folder.erase(folder.find_last_of('/'));
+        relative.erase(0, 3);
+    }
+    return folder + "/" + relative;
 }
 
 std::unique_ptr<PluginSession> PluginSession::open(const std::string& path)

@@ -58,5 +58,6 @@ private:
     std::vector<float> inLeft_, inRight_, outLeft_, outRight_;
 };
 
-// The plug-in file beside the running executable.
+// The plug-in file beside the running executable (a build folder), else the one installed
+// with it (the VST folder of the same prefix).
 std::string defaultPluginPath();
