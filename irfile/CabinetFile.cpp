@@ -138,7 +138,7 @@ std::vector<float> prepare(const std::string& path, CabinetFile& file)
     if (peak < std::pow(10.0, kCabinetFileMinPeakDbfs / 20.0))
         throw Refusal{std::string("its peak") + (file.fileChannels == 2 ? " (after summing its two channels)" : "") +
                       " is " + (peak > 0.0 ? decibels(peak) + " dBFS" : "silence") + ", below " +
-                      decibels(std::pow(10.0, kCabinetFileMinPeakDbfs / 20.0)) + " dBFS: nothing to normalise"};
+                      std::to_string(static_cast<int>(kCabinetFileMinPeakDbfs)) + " dBFS: nothing to normalise"};
     trimTail(x);
     x = toEngineRate(x, file.fileRate);
     trimTail(x);  // the converter's own ringing after the end
