@@ -13,7 +13,9 @@ public:
     static int paddedBinsFor(int size) { return (size / 2 + 1 + kLanes - 1) / kLanes * kLanes; }
 
     // `simd`: whether FFTW may use SIMD codelets. They round differently from one processor
-    // and build to the next, so paths whose sound must be the same everywhere go without.
+    // and build to the next, so paths whose sound must be the same everywhere go without
+    // (and use FFTW's half-complex transforms); the others use its real-to-complex pair,
+    // which SIMD speeds up.
     SplitRealTransform(int size, bool simd);
     ~SplitRealTransform();
     SplitRealTransform(const SplitRealTransform&) = delete;
@@ -34,6 +36,7 @@ private:
     int size_;
     float* time_;
     float* halfComplex_;  // FFTW's layout: real parts at 0..N/2, imaginary part of bin k at N - k
+    fftwf_complex* complex_ = nullptr;  // bins 0..N/2 as pairs, for the SIMD transforms
     float* result_;
     fftwf_plan forward_ = nullptr;
     fftwf_plan inverse_ = nullptr;

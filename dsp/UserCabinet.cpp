@@ -14,7 +14,7 @@ namespace {
 
 constexpr int kStep = CabinetConvolver::kBlockSize;
 constexpr int kHeadTransform = 2 * kStep;
-constexpr int kLevelBlocks[] = {64, 256, 1024, 4096};
+constexpr int kLevelBlocks[] = {64, 512, 4096};
 constexpr int kLargestBlock = kLevelBlocks[std::size(kLevelBlocks) - 1];
 
 // The first tap of the level with blocks of `block` samples (see the header).

@@ -146,8 +146,8 @@ double largestErrorOverPeak(const std::vector<float>& got, const std::vector<dou
 
 }  // namespace
 
-// Each length reaches a different set of levels: the head alone, the first level, four
-// levels, all five. Two responses of the length take turns with a stored one, with gain
+// Each length reaches a different set of levels: the head alone, the first level, two
+// levels, all three. Two responses of the length take turns with a stored one, with gain
 // changes while a user's response sounds, at odd samples and in odd host blocks; every
 // change lets the previous response's tail ring out.
 TEST(UserCabinet, EqualsDirectConvolutionThroughChangesAndOddBlocks)
@@ -268,8 +268,7 @@ TEST(UserCabinet, OffersReplacedOrWaitingForTheRingingOnes)
         for (size_t i = 0; i < got.size(); ++i)
             ASSERT_EQ(got[i], expected[i]) << i;
     };
-    const std::vector<float> x = bursts(3000, 10000, 2500, 5);
-    const std::vector<float> silence(6000, 0.0f);
+    const std::vector<float> x = bursts(5000, 10000, 4900, 5);
 
     c.offer(prepared(a));
     offerBoth(b);  // replaces a before it is taken
@@ -279,15 +278,17 @@ TEST(UserCabinet, OffersReplacedOrWaitingForTheRingingOnes)
     offerBoth(b);
     runBoth(x, 500);  // b, a and b sound, the first two ringing out
     c.offer(prepared(last));
-    // The first b has silence behind it from sample 3000 on and drains some 7200 samples
-    // later; until then c still plays as the reference.
-    runBoth(silence, 16);
-    runBoth(silence, 6000);
-    std::vector<float> in(3000 + kLatency + 300, 0.0f), y(in.size());
-    in[3000] = 1.0f;
+    // The first b has had silence since sample 3000 and drains some 6200 samples later
+    // (its 5088 taps covered, two blocks of its largest level, the head); until then new
+    // input still meets the second b, as in the reference.
+    runBoth(x, 16);
+    runBoth(x, 4900);
+    // Then `last` comes in; once the others have rung out, an impulse comes out as its taps.
+    std::vector<float> in(8000 + kLatency + 300, 0.0f), y(in.size());
+    in[8000] = 1.0f;
     for (size_t i = 0; i < in.size(); i += kStep)
         c.process(in.data() + i, y.data() + i, static_cast<int>(std::min<size_t>(kStep, in.size() - i)));
     const double gain = CabinetConvolver::bandLevelFor(0) / cabinetBandGain(last.data(), 300, 44100.0);
     for (size_t n = 0; n < last.size(); ++n)
-        ASSERT_NEAR(y[3000 + kLatency + n], gain * last[n], 1e-5) << n;
+        ASSERT_NEAR(y[8000 + kLatency + n], gain * last[n], 1e-5) << n;
 }
