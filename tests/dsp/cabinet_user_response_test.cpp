@@ -196,22 +196,6 @@ TEST(UserCabinet, StoredTapsAsAUserResponseSoundAsTheStoredResponse)
     }
 }
 
-// A unit impulse is a flat cabinet at the stored response's band level, times the gain.
-TEST(UserCabinet, UnitImpulseIsAFlatCabinetAtTheMatchedLevel)
-{
-    const float impulse = 1.0f;
-    EXPECT_DOUBLE_EQ(cabinetBandGain(&impulse, 1, 44100.0), 1.0);
-    CabinetConvolver c;
-    c.select(7);
-    c.offer(UserCabinet::prepare(&impulse, 1, 0.5f));
-    const std::vector<float> x = bursts(400, 1000, 200, 4);
-    for (size_t i = 0; i < x.size(); ++i) {
-        const float y = c.process(x[i]);
-        const double expected = i >= kLatency ? 0.5 * CabinetConvolver::bandLevelFor(7) * x[i - kLatency] : 0.0;
-        ASSERT_NEAR(y, expected, 1e-6) << i;
-    }
-}
-
 TEST(UserCabinet, UnusableResponsesAreRefused)
 {
     const std::vector<float> good = noiseResponse(300, 1);
