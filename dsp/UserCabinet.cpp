@@ -15,6 +15,11 @@ namespace {
 constexpr int kStep = CabinetConvolver::kBlockSize;
 constexpr int kHeadTransform = 2 * kStep;
 constexpr int kLevelBlocks[] = {64, 512, 4096};
+// Where each level's first block starts (samples already counted as filled): the blocks
+// of the three levels then end on different steps, so no step runs the transforms of two
+// levels (64: forward at steps 1 mod 4, inverse at 0 mod 4; 512: 15 and 14 mod 32;
+// 4096: 255 and 254 mod 256).
+constexpr int kLevelStarts[] = {32, 256, 0};
 constexpr int kLargestBlock = kLevelBlocks[std::size(kLevelBlocks) - 1];
 
 // The first tap of the level with blocks of `block` samples (see the header).
@@ -31,7 +36,7 @@ static_assert(levelOffset(kLevelBlocks[0]) == UserCabinet::kHeadTaps, "the head 
 // spectrum of a 2B-point transform, and the spectra of the latest input windows (the
 // previous block and the current one: overlap-save).
 struct UserCabinet::Level {
-    Level(const float* taps, int length, int blockSize, int end)
+    Level(const float* taps, int length, int blockSize, int start, int end)
         : block(blockSize),
           offset(levelOffset(blockSize)),
           partitions((std::min(length, end) - offset + blockSize - 1) / blockSize),
@@ -44,7 +49,8 @@ struct UserCabinet::Level {
           xIm(hRe.size()),
           xSilent(static_cast<size_t>(partitions), 1),
           accRe(static_cast<size_t>(bins)),
-          accIm(static_cast<size_t>(bins))
+          accIm(static_cast<size_t>(bins)),
+          filled(start)
     {
         // The input arrives scaled for the convolver's 32-point pair; this pair scales by 2B.
         const float scale = static_cast<float>(kHeadTransform) / static_cast<float>(2 * block);
@@ -189,7 +195,7 @@ UserCabinet::UserCabinet(const float* taps, int length, double levelScale) : len
     int covered = kHeadTaps;
     for (size_t i = 0; i < std::size(kLevelBlocks) && length > levelOffset(kLevelBlocks[i]); ++i) {
         const int end = i + 1 < std::size(kLevelBlocks) ? levelOffset(kLevelBlocks[i + 1]) : kMaxTaps + kLargestBlock;
-        levels_.push_back(std::make_unique<Level>(taps, length, kLevelBlocks[i], end));
+        levels_.push_back(std::make_unique<Level>(taps, length, kLevelBlocks[i], kLevelStarts[i], end));
         const Level& level = *levels_.back();
         covered = level.offset + level.partitions * level.block;
     }

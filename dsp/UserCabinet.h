@@ -20,9 +20,10 @@
 // transform of the block, the products with every partition, the inverse transform) is
 // spread over those steps: the forward transform in the first, an equal share of the
 // products in each, the inverse in the last, which adds the level's B output samples to
-// the convolver's output just before the first of them is played. So the levels add no
-// latency, the work of a step does not depend on how a host cuts its blocks, and nothing
-// allocates or locks on the audio path.
+// the convolver's output just before the first of them is played. The levels' blocks end
+// on different steps, so no step carries the transforms of two levels. So the levels add
+// no latency, the work of a step does not depend on how a host cuts its blocks, and
+// nothing allocates or locks on the audio path.
 
 #include <atomic>
 #include <memory>
