@@ -165,9 +165,9 @@ TEST(UserCabinet, EqualsDirectConvolutionThroughChangesAndOddBlocks)
             {2 * span + 5, nullptr, false, 14},  // another amplifier: the match follows
             {3 * span + 101, nullptr, true, -1},  // the stored responses again
             {4 * span + 3, &a, false, 2},
-            {4 * span + 900, nullptr, false, 9},  // mid-burst
+            {4 * span + 400, nullptr, false, 9},  // mid-burst
         };
-        const std::vector<float> x = bursts(frames, span / 2, 700, 3);
+        const std::vector<float> x = bursts(frames, span / 2, 500, 3);
         CabinetConvolver c;
         const std::vector<float> got = runWithEvents(c, x, events, static_cast<unsigned>(length));
         EXPECT_LT(largestErrorOverPeak(got, directConvolution(x, events)), 1e-6) << length << " taps";
