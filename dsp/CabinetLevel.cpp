@@ -1,7 +1,6 @@
 #include "dsp/CabinetLevel.h"
 
 #include <cmath>
-#include <complex>
 
 namespace {
 constexpr int kPointsPerOctave = 12;
@@ -15,15 +14,19 @@ double cabinetBandGain(const float* taps, int length, double sampleRate)
     double power = 0.0;
     for (int i = 0; i < points; ++i) {
         const double f = kCabinetBandLowHz * std::exp2(octaves * i / (points - 1));
-        // H(f) = sum of taps[n] e^{-j w n}, the phasor turned by multiplication.
-        const std::complex<double> turn = std::polar(1.0, -2.0 * kPi * f / sampleRate);
-        std::complex<double> phasor = 1.0;
-        std::complex<double> h = 0.0;
+        // H(f) = sum of taps[n] e^{-j w n}, the phasor turned by multiplication (written
+        // out: std::complex's operator* checks for infinities at every step).
+        const double w = -2.0 * kPi * f / sampleRate;
+        const double turnRe = std::cos(w), turnIm = std::sin(w);
+        double phasorRe = 1.0, phasorIm = 0.0, hRe = 0.0, hIm = 0.0;
         for (int n = 0; n < length; ++n) {
-            h += static_cast<double>(taps[n]) * phasor;
-            phasor *= turn;
+            hRe += taps[n] * phasorRe;
+            hIm += taps[n] * phasorIm;
+            const double re = phasorRe * turnRe - phasorIm * turnIm;
+            phasorIm = phasorRe * turnIm + phasorIm * turnRe;
+            phasorRe = re;
         }
-        power += std::norm(h);
+        power += hRe * hRe + hIm * hIm;
     }
     return std::sqrt(power / points);
 }
