@@ -1,7 +1,8 @@
 // Realtime factors (seconds of audio per CPU second) of the cabinet convolution alone and
 // of the built plug-in, driven through the VST interface as a host drives it: program 0,
 // a bank-B amplifier without effects, every block on, and the three heaviest factory
-// programs. All cases run on the same guitar DI signal, interleaved, on one core; each
+// programs; then program 0 with impulse responses of 10 ms, 100 ms and 1 s in place of its
+// own cabinet (the private cabinet request, as korvalex-render --cabinet sends it). All cases run on the same guitar DI signal, interleaved, on one core; each
 // figure is the median of several runs. Reports ratios, never pass/fail.
 //
 // usage: korvalex-bench [--seconds S] [--runs N] [--block N] [--previous PLUGIN] [PLUGIN]
@@ -15,8 +16,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cmath>
 #include <ctime>
 #include <functional>
+#include <random>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,6 +29,7 @@
 #include "host/PluginHost.h"
 #include "tests/dsp/BlockFftCabinetConvolver.h"
 #include "tools/korvalex-validate/TestSignal.h"
+#include "vst/KorvalexRequests.h"
 
 namespace {
 
@@ -137,7 +141,34 @@ struct Case {
     std::function<double(Signal&)> measurePrevious;  // the same through the previous build, if any
     bool comparableToGxAmp = true;                   // a whole amplifier, as gx_amp is
     std::vector<double> costs, previousCosts;
+    bool impulseResponse = false;                    // program 0 with an impulse response of its own
 };
+
+// A cabinet-like impulse response of `seconds`: decaying noise through a one-pole low-pass,
+// made here (no file), so every run measures the same taps.
+std::vector<float> impulseResponse(double seconds)
+{
+    std::mt19937 rng(17);
+    std::normal_distribution<float> n(0.0f, 1.0f);
+    std::vector<float> taps(static_cast<size_t>(seconds * kRate));
+    float smooth = 0.0f;
+    for (size_t i = 0; i < taps.size(); ++i) {
+        smooth += 0.3f * (n(rng) - smooth);
+        taps[i] = smooth * std::exp(-6.0f * static_cast<float>(i) / static_cast<float>(taps.size()));
+    }
+    return taps;
+}
+
+void sendImpulseResponse(PluginHost& host, const std::vector<float>& taps)
+{
+    const KorvalexCabinetRequest request{sizeof(KorvalexCabinetRequest), static_cast<VstInt32>(taps.size()),
+                                         taps.data(), 0.0f};
+    if (host.dispatch(effVendorSpecific, kKorvalexVendorIndex, kKorvalexCabinetRequest,
+                      const_cast<KorvalexCabinetRequest*>(&request)) != 1) {
+        std::fprintf(stderr, "korvalex-bench: the plug-in did not take the impulse response\n");
+        std::exit(1);
+    }
+}
 
 double median(std::vector<double> v)
 {
@@ -217,6 +248,29 @@ std::vector<Case> buildCases(const Options& o, Signal& s)
     for (int p : heaviestPrograms(o, s, kHeaviestCount))
         pluginCase("heavy: program " + std::to_string(p) + " \"" + programName(o.plugin, p) + "\"",
                    [p](PluginHost& h) { h.setProgram(p); });
+
+    const auto responseCase = [&](const std::string& name, std::vector<float> taps) {
+        auto shared = std::make_shared<std::vector<float>>(std::move(taps));
+        cases.push_back({name,
+                         [&o, shared](Signal& sig) {
+                             return pluginCost(
+                                 o.plugin, o.blockSize,
+                                 [shared](PluginHost& h) {
+                                     h.setProgram(0);
+                                     if (!shared->empty())
+                                         sendImpulseResponse(h, *shared);
+                                 },
+                                 sig, sig.frames());
+                         },
+                         nullptr, true, {}, {}, true});
+    };
+    responseCase("own response (stored response 0, 41 taps)", {});
+    for (double seconds : {0.01, 0.1, 1.0}) {
+        std::vector<float> taps = impulseResponse(seconds);
+        const std::string length = seconds < 0.1 ? "10 ms" : seconds < 1.0 ? "100 ms" : "1 s";
+        const std::string name = length + " impulse response (" + std::to_string(taps.size()) + " taps)";
+        responseCase(name, std::move(taps));
+    }
     return cases;
 }
 
@@ -295,6 +349,18 @@ int main(int argc, char** argv)
                 kGxAmpRecorded);
     std::printf("  %-58s %10s %10s %9s %21s\n", "case", "realtime", "previous", "speed-up", "vs gx_amp (recorded)");
     for (const Case& c : cases)
-        printRow(c, o.seconds);
+        if (!c.impulseResponse)
+            printRow(c, o.seconds);
+
+    std::printf("\n  %-58s %10s %20s\n", "program 0 with an impulse response", "realtime", "of its own response");
+    double own = 0.0;
+    for (const Case& c : cases) {
+        if (!c.impulseResponse)
+            continue;
+        const double factor = o.seconds / median(c.costs);
+        if (own == 0.0)
+            own = factor;
+        std::printf("  %-58s %9.1fx %19.2fx\n", c.name.c_str(), factor, factor / own);
+    }
     return 0;
 }

@@ -28,6 +28,9 @@
 #include "dsp/RelaxedAtomic.h"
 #include "dsp/StereoDelay.h"
 #include "dsp/ToneStack.h"
+#include "dsp/UserCabinet.h"
+
+#include <memory>
 
 class AmpEngine {
 public:
@@ -43,6 +46,10 @@ public:
 
     // Redesigns the three equaliser bands from their settings for the given rate.
     void designEqualiser(float sampleRate);
+
+    // Puts a user's cabinet response in place of the stored ones (null: the stored ones
+    // again). Any thread but the audio thread; heard from the next process call on.
+    void useCabinetResponse(std::unique_ptr<UserCabinet> response) { cabinet_.offer(std::move(response)); }
 
     // Once per block, before process: moves every switch fade one step towards its switch.
     void stepSwitchFades();

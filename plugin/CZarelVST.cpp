@@ -6,6 +6,7 @@
 #include <new>
 
 #include "editor/CZarelEditor.h"
+#include "plugin/CabinetRequest.h"
 #include "plugin/FactoryBank.h"
 #include "plugin/Parameters.h"
 
@@ -70,6 +71,13 @@ void CZarelVST::createEditor()
     // The editor registers itself with the frame; without it the plug-in still works and
     // hosts show their generic parameter view.
     guiEditor = new (std::nothrow) CZarelEditor(this);
+}
+
+VstIntPtr CZarelVST::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)
+{
+    if (opcode == effVendorSpecific && isCabinetRequest(index, value))
+        return answerCabinetRequest(engine, ptr);
+    return AudioEffectX::dispatcher(opcode, index, value, ptr, opt);
 }
 
 void CZarelVST::setSampleRate(float rate)

@@ -15,6 +15,9 @@ public:
     explicit CZarelVST(audioMasterCallback host);
     ~CZarelVST() override;
 
+    // Adds Korvalex's private vendor-specific requests (vst/KorvalexRequests.h).
+    VstIntPtr dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) override;
+
     void resume() override {}
     void setSampleRate(float rate) override;
     void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;

@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -24,6 +25,7 @@
 
 #include "dsp/ParameterIndex.h"
 #include "host/DynamicLibrary.h"
+#include "vst/KorvalexRequests.h"
 #include "vst/vst2.h"
 #include "tools/korvalex-validate/TestSignal.h"
 
@@ -353,6 +355,23 @@ TEST_F(QuietHost, ProcessReplacingNeverAllocatesFreesOrLocks)
         dispatch(effMainsChanged, 0, 1);
         effect->setParameter(effect, kLowGain, 0.8f);
         process(512, false, "after a sample-rate change", 0, kLowGain, 0.8f);
+    }
+
+    // Impulse responses of the cabinet request taken over, rung out and given back, with
+    // amplifier changes between: the hand-over happens in processReplacing.
+    dispatch(effSetProgram, 0, 0);
+    std::vector<float> taps(44100);
+    for (size_t i = 0; i < taps.size(); ++i)
+        taps[i] = std::exp(-static_cast<float>(i) / 3000.0f) * std::sin(0.05f * static_cast<float>(i));
+    for (int length : {30000, 500, 44100, 0, 2000, 7000}) {
+        const KorvalexCabinetRequest request{sizeof(KorvalexCabinetRequest), length,
+                                             length ? taps.data() : nullptr, 0.0f};
+        ASSERT_EQ(dispatch(effVendorSpecific, kKorvalexVendorIndex, kKorvalexCabinetRequest,
+                           const_cast<KorvalexCabinetRequest*>(&request)),
+                  1);
+        effect->setParameter(effect, kAmplifier, static_cast<float>(length % 7) / 19.0f);
+        for (int block = 0; block < 12; ++block)
+            process(kMaxFrames, false, "after a cabinet request", 0, kAmplifier, static_cast<float>(length));
     }
 
     EXPECT_GT(findings.blocks, 20000);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "tools/korvalex-render/Errors.h"
+#include "vst/KorvalexRequests.h"
 
 namespace {
 
@@ -100,6 +101,8 @@ void checkCombination(Options& options, const std::vector<std::string>& position
 {
     if (options.help || options.version)
         return;
+    if (options.cabinetGainGiven && options.cabinetPath.empty())
+        throw UsageError("--cabinet-gain applies to the impulse response of --cabinet FILE");
     if (options.listing()) {
         if (!positional.empty() || options.demo || !options.outputDir.empty())
             throw UsageError("--list-programs and --list-parameters render nothing; give them without files");
@@ -197,6 +200,15 @@ Options parseOptions(const std::vector<std::string>& args)
             options.inputGainDb = parseNumber(name, reader.value(arg, name));
             if (std::fabs(options.inputGainDb) > kMaxInputGainDb)
                 throw UsageError(name + ": the gain must lie between -60 and 60 dB");
+        } else if (name == "--cabinet") {
+            options.cabinetPath = reader.value(arg, name);
+            if (options.cabinetPath.empty())
+                throw UsageError("--cabinet needs an impulse-response file");
+        } else if (name == "--cabinet-gain") {
+            options.cabinetGainDb = parseNumber(name, reader.value(arg, name));
+            options.cabinetGainGiven = true;
+            if (std::fabs(options.cabinetGainDb) > kKorvalexCabinetGainLimitDb)
+                throw UsageError(name + ": the gain must lie between -40 and 40 dB");
         } else if (name == "--no-align") {
             bool noAlign = false;
             flag(noAlign);
@@ -257,6 +269,16 @@ Sound:
       --list-parameters  list index, name and display text of each parameter (after
                          --program and --set) and exit
       --demo             render a built-in dry guitar riff (about 8 s) instead of INPUT
+      --cabinet FILE     use the impulse response in FILE instead of the program's
+                         own cabinet, keeping everything else of the program: any file
+                         libsndfile reads (WAV, AIFF, FLAC), mono or stereo (summed to
+                         mono), any rate (converted to 44100 Hz), up to 1 s after its
+                         trailing silence (below -90 dB of its peak) is trimmed; leading
+                         silence is kept. Its loudness is matched to the program's own
+                         cabinet (pink noise, 80 Hz to 5 kHz). With -o DIR, every file
+                         gets the same response.
+      --cabinet-gain DB  raise (or lower) the --cabinet response by DB decibels on
+                         top of the match, -40 to 40
   -g, --input-gain DB    raise (or lower, negative) the input by DB decibels before
                          the plug-in. The factory programs are voiced and level-matched
                          for a DI whose peaks reach about -3 dBFS, the level of a hot
@@ -293,5 +315,6 @@ Examples:
   korvalex-render --demo --program Fuzz fuzz.wav
   korvalex-render -p "clean chorus 1" --set "Reverb=0.3" di.wav reamped.flac
   korvalex-render -p 47 -o rendered/ take1.wav take2.wav take3.wav
+  korvalex-render -p Crunchy --cabinet my-4x12.wav --cabinet-gain -2 di.wav out.wav
 )";
 }

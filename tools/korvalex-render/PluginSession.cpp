@@ -9,6 +9,7 @@
 
 #include "host/PluginHost.h"
 #include "tools/korvalex-render/Errors.h"
+#include "vst/KorvalexRequests.h"
 
 namespace {
 
@@ -69,11 +70,12 @@ std::unique_ptr<PluginSession> PluginSession::open(const std::string& path)
         host.reset();
         throw RenderFailure(path + ": not a stereo effect with replacing processing (" + shape + ")");
     }
-    return std::unique_ptr<PluginSession>(new PluginSession(std::move(host)));
+    return std::unique_ptr<PluginSession>(new PluginSession(path, std::move(host)));
 }
 
-PluginSession::PluginSession(std::unique_ptr<PluginHost> host)
-    : host_(std::move(host)), inLeft_(kBlockSize), inRight_(kBlockSize), outLeft_(kBlockSize), outRight_(kBlockSize)
+PluginSession::PluginSession(const std::string& path, std::unique_ptr<PluginHost> host)
+    : path_(path),
+      host_(std::move(host)), inLeft_(kBlockSize), inRight_(kBlockSize), outLeft_(kBlockSize), outRight_(kBlockSize)
 {
 }
 
@@ -126,6 +128,18 @@ void PluginSession::selectProgram(int index)
 void PluginSession::setParameter(int index, float value)
 {
     host_->setParameter(index, value);
+}
+
+void PluginSession::useCabinetResponse(const std::vector<float>& taps, double gainDb)
+{
+    KorvalexCabinetRequest request{};
+    request.size = sizeof request;
+    request.length = static_cast<VstInt32>(taps.size());
+    request.taps = taps.data();
+    request.gainDb = static_cast<float>(gainDb);
+    if (host_->dispatch(effVendorSpecific, kKorvalexVendorIndex, kKorvalexCabinetRequest, &request) != 1)
+        throw RenderFailure(path_ + ": the plug-in did not take the cabinet impulse response (a plug-in "
+                            "without --cabinet support, or a response it cannot use)");
 }
 
 bool PluginSession::cabinetInChain()

@@ -41,6 +41,10 @@ public:
     void selectProgram(int index);
     void setParameter(int index, float value);
 
+    // Puts an impulse response (44100 Hz) in place of the program's cabinet, through the
+    // plug-in's private request. Throws RenderFailure when the plug-in does not take it.
+    void useCabinetResponse(const std::vector<float>& taps, double gainDb);
+
     // Whether the current settings keep the cabinet in the chain: Power on and the
     // Amplifier on one of its cabinets, not on its last two positions ("-", "BYPASS").
     // Both parameters are found by name; a plug-in without them is taken to have it.
@@ -52,8 +56,9 @@ public:
     void processBlock(const float* stereoIn, float* stereoOut, std::size_t count);
 
 private:
-    explicit PluginSession(std::unique_ptr<PluginHost> host);
+    PluginSession(const std::string& path, std::unique_ptr<PluginHost> host);
 
+    std::string path_;
     std::unique_ptr<PluginHost> host_;
     std::vector<float> inLeft_, inRight_, outLeft_, outRight_;
 };

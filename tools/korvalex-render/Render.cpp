@@ -256,6 +256,8 @@ RenderStats renderFile(const RenderJob& job, const RenderSettings& settings, con
         plugin->selectProgram(settings.program);
     for (const auto& [index, value] : settings.parameters)
         plugin->setParameter(index, value);
+    if (!settings.cabinetTaps.empty())
+        plugin->useCabinetResponse(settings.cabinetTaps, settings.cabinetGainDb);
     const std::size_t latency = settings.align && plugin->cabinetInChain() ? kCabinetLatency : 0;
     plugin->start();
 

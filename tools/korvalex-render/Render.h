@@ -19,6 +19,9 @@ struct RenderSettings {
     bool autoTail = true;
     double tailSeconds = 0.0;
     double inputGainDb = 0.0;
+    // An impulse response (at 44100 Hz) in place of the program's cabinet; none when empty.
+    std::vector<float> cabinetTaps;
+    double cabinetGainDb = 0.0;
     bool align = true;  // remove the cabinet's delay while the cabinet is in the chain
     int outputRate = 0;  // 0: the input's rate
     bool floatOutput = false;

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "irfile/CabinetFile.h"
 #include "vst/vst2.h"
 #include "tools/korvalex-render/AudioFile.h"
 #include "tools/korvalex-render/Batch.h"
@@ -194,6 +195,17 @@ int run(const Options& options)
     settings.autoTail = options.autoTail;
     settings.tailSeconds = options.tailSeconds;
     settings.inputGainDb = options.inputGainDb;
+    if (!options.cabinetPath.empty()) {
+        // Read once, before anything is rendered: a refused file leaves nothing written.
+        const CabinetFile cabinet = readCabinetFile(options.cabinetPath);
+        if (!cabinet.ok())
+            throw RenderFailure(cabinet.error);
+        if (!options.quiet)
+            std::fprintf(stderr, "korvalex-render: cabinet %s: %s\n", options.cabinetPath.c_str(),
+                         cabinet.description().c_str());
+        settings.cabinetTaps = cabinet.taps;
+        settings.cabinetGainDb = options.cabinetGainDb;
+    }
     settings.align = options.align;
     settings.outputRate = options.outputRate;
     settings.floatOutput = options.floatOutput;
