@@ -102,28 +102,20 @@ void Lv2Plugin::run(uint32_t frames)
     publishOutputs();
 }
 
-// In the order of a program change: the Amplifier first (a bank change selects the cabinet
-// for the amplifier it finds), then every index upwards. The plug-in clamps, and ignores
-// what is not a number, as it does for VST hosts.
+// Index by index, as a host's setParameter calls; the plug-in clamps, and ignores what is
+// not a number, as it does for VST hosts.
 void Lv2Plugin::applyChangedControls()
 {
-    bool changed[lv2port::kParameterCount] = {};
-    bool any = false;
     for (uint32_t i = 0; i < lv2port::kParameterCount; ++i) {
         if (!controls[i])
             continue;
-        const uint32_t bits = bitsOf(*controls[i]);
-        changed[i] = bits != lastSeen[i];
+        const float value = *controls[i];
+        const uint32_t bits = bitsOf(value);
+        if (bits == lastSeen[i])
+            continue;
         lastSeen[i] = bits;
-        any = any || changed[i];
+        plugin->setParameter(static_cast<VstInt32>(i), value);
     }
-    if (!any)
-        return;
-    if (changed[kAmplifier])
-        plugin->setParameter(kAmplifier, *controls[kAmplifier]);
-    for (uint32_t i = 0; i < lv2port::kParameterCount; ++i)
-        if (changed[i])
-            plugin->setParameter(static_cast<VstInt32>(i), *controls[i]);
 }
 
 void Lv2Plugin::process(uint32_t frames)
