@@ -30,25 +30,33 @@ Lv2Plugin* Lv2Plugin::create(double sampleRate, const LV2_Feature* const* featur
     std::unique_ptr<Lv2Plugin> self(new (std::nothrow) Lv2Plugin);
     if (!self)
         return nullptr;
-    self->plugin.reset(CZarelVST::create(nullptr, nullptr));  // no host callback, no editor
-    if (!self->plugin)
-        return nullptr;
+    self->sampleRate = static_cast<float>(sampleRate);
+    if (const auto* maxBlock = static_cast<const int32_t*>(
+            lv2features::findOption(features, LV2_BUF_SIZE__maxBlockLength, LV2_ATOM__Int)))
+        self->maxBlock = *maxBlock;
     try {
         self->silence.assign(kStandInFrames, 0.0f);
         self->discarded.assign(kStandInFrames, 0.0f);
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
-    CZarelVST& vst = *self->plugin;
-    vst.dispatcher(effSetSampleRate, 0, 0, nullptr, static_cast<float>(sampleRate));
-    if (const auto* maxBlock = static_cast<const int32_t*>(
-            lv2features::findOption(features, LV2_BUF_SIZE__maxBlockLength, LV2_ATOM__Int)))
-        if (*maxBlock > 0)
-            vst.dispatcher(effSetBlockSize, 0, *maxBlock, nullptr, 0.0f);
+    return self->build() ? self.release() : nullptr;
+}
+
+bool Lv2Plugin::build()
+{
+    std::unique_ptr<CZarelVST> fresh(CZarelVST::create(nullptr, nullptr));  // no host callback, no editor
+    if (!fresh)
+        return false;
+    fresh->dispatcher(effSetSampleRate, 0, 0, nullptr, sampleRate);
+    if (maxBlock > 0)
+        fresh->dispatcher(effSetBlockSize, 0, maxBlock, nullptr, 0.0f);
     // The plug-in starts on program 0; ports that still hold those values change nothing.
     for (uint32_t i = 0; i < lv2port::kParameterCount; ++i)
-        self->lastSeen[i] = bitsOf(vst.getParameter(static_cast<VstInt32>(i)));
-    return self.release();
+        lastSeen[i] = bitsOf(fresh->getParameter(static_cast<VstInt32>(i)));
+    plugin = std::move(fresh);
+    processed = false;
+    return true;
 }
 
 Lv2Plugin::~Lv2Plugin() = default;
@@ -84,6 +92,10 @@ void Lv2Plugin::connectPort(uint32_t port, void* data)
 
 void Lv2Plugin::activate()
 {
+    // What the plug-in heard before is forgotten (should a new one not be built, the old
+    // one goes on with its history).
+    if (processed)
+        build();
     plugin->dispatcher(effMainsChanged, 0, 1, nullptr, 0.0f);
     // What the plug-in reports to VST hosts once it is set up for the rate and resumed.
     latency = static_cast<float>(plugin->getAeffect()->initialDelay);
@@ -97,8 +109,10 @@ void Lv2Plugin::deactivate()
 void Lv2Plugin::run(uint32_t frames)
 {
     applyChangedControls();
-    if (frames > 0)
+    if (frames > 0) {
         process(frames);
+        processed = true;
+    }
     publishOutputs();
 }
 

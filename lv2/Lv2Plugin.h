@@ -2,7 +2,9 @@
 // The LV2 plug-in: the Korvalex plug-in object inside, driven as a VST host drives it.
 // Each run first gives the plug-in the control values that changed since the last run
 // (as the host's setParameter calls), then processes the block and reports the meters
-// and the latency on the output ports.
+// and the latency on the output ports. An activation after processing starts afresh with
+// a new plug-in object, as LV2 asks (hosts run a block to learn the latency, then
+// deactivate and activate again before the real work).
 
 #include <lv2/core/lv2.h>
 
@@ -28,11 +30,16 @@ public:
 
 private:
     Lv2Plugin() = default;
+    // A fresh plug-in object for the rate and block size; false when it cannot be built.
+    bool build();
     void applyChangedControls();
     void process(uint32_t frames);
     void publishOutputs();
 
     std::unique_ptr<CZarelVST> plugin;
+    float sampleRate = 44100.0f;
+    int32_t maxBlock = 0;      // 0: the host did not say
+    bool processed = false;    // the plug-in has processed audio since it was built
     std::array<const float*, lv2port::kParameterCount> controls{};
     // The bits of the last value each control port was seen with: a change of bits is a
     // change of value, and a NaN left on a port is not sent again and again.

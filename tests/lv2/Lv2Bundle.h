@@ -48,6 +48,7 @@ public:
     bool restorePreset(const std::string& uri);
     void connect(uint32_t port, void* data) { lilv_instance_connect_port(instance_, port, data); }
     void activate() { lilv_instance_activate(instance_); }
+    void deactivate() { lilv_instance_deactivate(instance_); }
     void run(uint32_t frames) { lilv_instance_run(instance_, frames); }
 
     // Runs stereo input through the instance in blocks of `block` frames (at most maxBlock).

@@ -251,6 +251,25 @@ TEST_F(HostileHost, UnconnectedPortsAreSilenceInDefaultsAndNowhereOut)
             ASSERT_TRUE(std::isfinite(sample));
 }
 
+// Activated again, the plug-in starts afresh (LV2 hosts run a block to learn the latency,
+// then deactivate and activate before the real work): the same input sounds the same,
+// with the settings the ports hold.
+TEST_F(HostileHost, ActivatedAgainItStartsAfresh)
+{
+    const Stereo di = guitar(kRate / 2);
+    Lv2Instance instance(kRate);
+    ASSERT_TRUE(instance.valid());
+    instance.controls[kChorusBypass] = 1.0f;  // an LFO and a switch fade that move with time
+    instance.controls[kDelayBypass] = 1.0f;
+    instance.activate();
+    const Stereo first = play(instance, di);
+    instance.deactivate();
+    instance.activate();
+    const Stereo second = play(instance, di);
+    EXPECT_EQ(differences(first, second, di.left.size()), 0u);
+    EXPECT_GT(level(second), 1e-3);
+}
+
 // A block of no frames processes nothing: the sound afterwards is as if it had not come.
 TEST_F(HostileHost, BlocksOfNoFramesChangeNothing)
 {
