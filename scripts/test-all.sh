@@ -3,8 +3,8 @@
 # then the suites again under AddressSanitizer with UndefinedBehaviorSanitizer, and under
 # ThreadSanitizer; then the release plug-in in third-party hosts (Ardour renders through the
 # VST and the LV2 plug-in; the front panel in Ardour's, MusE's and jalv's windows, used and
-# saved); last, the
-# Windows plug-ins, cross-built and run under Wine against the release build.
+# saved); last, the Windows plug-ins, cross-built and run under Wine against the release
+# build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
