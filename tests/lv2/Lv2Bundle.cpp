@@ -29,6 +29,13 @@ Lv2Bundle::Lv2Bundle()
     plugin_ = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world_), node(KORVALEX_LV2_URI));
 }
 
+Lv2Bundle::~Lv2Bundle()
+{
+    for (LilvNode* n : nodes_)
+        lilv_node_free(n);
+    lilv_world_free(world_);
+}
+
 LilvNode* Lv2Bundle::node(const char* uri)
 {
     nodes_.push_back(lilv_new_uri(world_, uri));

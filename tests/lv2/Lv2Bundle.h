@@ -17,6 +17,7 @@
 class Lv2Bundle {
 public:
     static Lv2Bundle& get();
+    ~Lv2Bundle();
 
     LilvWorld* world() const { return world_; }
     const LilvPlugin* plugin() const { return plugin_; }  // null when the bundle did not load
