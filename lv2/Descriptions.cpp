@@ -196,7 +196,7 @@ std::string pluginDescription()
 {
     std::string ttl = kPrefixes;
     ttl += uri(KORVALEX_LV2_URI) +
-           "\n    a lv2:Plugin , lv2:SimulatorPlugin ;\n"
+           "\n    a lv2:Plugin , doap:Project , lv2:SimulatorPlugin ;\n"
            "    doap:name \"Korvalex\" ;\n"
            "    doap:maintainer [ foaf:name \"Zarelworks\" ] ;\n"
            "    lv2:minorVersion 0 ;\n    lv2:microVersion 0 ;\n"

@@ -21,9 +21,9 @@ packages=(
   wine wine64 wine32:i386
   # Wine's own fonts: text in the Win32 pop-up menus of the window tests.
   fonts-wine
-  # The LV2 bundle: the LV2 headers, and lilv with its command-line hosts (lv2apply,
-  # lv2info) for its tests.
-  lv2-dev liblilv-dev lilv-utils
+  # The LV2 bundle: the LV2 headers, lilv with its command-line hosts (lv2apply, lv2info)
+  # for its tests, and sord_validate, which lv2-dev's lv2_validate runs on its descriptions.
+  lv2-dev liblilv-dev lilv-utils sordi
 )
 # wine32 is an i386 package: the architecture must be known to dpkg (and apt's lists).
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
