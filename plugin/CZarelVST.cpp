@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include "editor/CZarelEditor.h"
+#include "editor/AEffGUIEditor.h"
 #include "plugin/CabinetRequest.h"
 #include "plugin/FactoryBank.h"
 #include "plugin/Parameters.h"
@@ -32,7 +32,7 @@ bool isProgram(VstInt32 index)
 
 }  // namespace
 
-CZarelVST::CZarelVST(audioMasterCallback host)
+CZarelVST::CZarelVST(audioMasterCallback host, EditorFactory makeEditor)
     : AudioEffectX(host, kNumPrograms, kNumParameters), engine(getSampleRate())
 {
     setNumInputs(2);
@@ -40,7 +40,10 @@ CZarelVST::CZarelVST(audioMasterCallback host)
     setUniqueID(vstFourCC('R', 'O', 'r', 'i'));
     canProcessReplacing();
 
-    createEditor();
+    // The editor registers itself with the frame; without it the plug-in still works and
+    // hosts show their generic parameter view.
+    if (makeEditor)
+        guiEditor = makeEditor(this);
 
     programs.reset(new (std::nothrow) ProgramRecord[kNumPrograms]);
     if (!programs)
@@ -56,21 +59,14 @@ CZarelVST::CZarelVST(audioMasterCallback host)
 
 CZarelVST::~CZarelVST() = default;
 
-CZarelVST* CZarelVST::create(audioMasterCallback host)
+CZarelVST* CZarelVST::create(audioMasterCallback host, EditorFactory makeEditor)
 {
-    CZarelVST* plugin = new (std::nothrow) CZarelVST(host);
+    CZarelVST* plugin = new (std::nothrow) CZarelVST(host, makeEditor);
     if (plugin && !plugin->isComplete()) {
         delete plugin;
         return nullptr;
     }
     return plugin;
-}
-
-void CZarelVST::createEditor()
-{
-    // The editor registers itself with the frame; without it the plug-in still works and
-    // hosts show their generic parameter view.
-    guiEditor = new (std::nothrow) CZarelEditor(this);
 }
 
 VstIntPtr CZarelVST::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)
@@ -103,14 +99,11 @@ void CZarelVST::setParameter(VstInt32 index, float value)
 {
     if (static_cast<unsigned>(index) >= static_cast<unsigned>(kNumParameters))
         return;
-    if (!std::isfinite(value))
+    if (!acceptParameterValue(value))
         return;
-    value = std::clamp(value, 0.0f, 1.0f);
-    if (value == 0.0f)
-        value = 0.0f;  // -0 as +0: blocks that divide by a time would get -infinity from it
 
     if (index == kEditorPage) {
-        engine.setSetting(kEditorPage, value < 0.5f ? 0.0f : 1.0f);
+        engine.setSetting(kEditorPage, editorPageSetting(value));
     } else {
         engine.setSetting(index, value);
         // A bank change re-selects the cabinet for the current amplifier.

@@ -12,7 +12,12 @@ class AEffGUIEditor;
 
 class CZarelVST : public AudioEffectX {
 public:
-    explicit CZarelVST(audioMasterCallback host);
+    // Makes the plug-in's editor object, or null; the plug-in owns what it answers.
+    using EditorFactory = AEffGUIEditor* (*)(AudioEffect* plugin);
+
+    // Without an editor factory the plug-in has no editor (an engine for another format's
+    // adapter): nothing of the panel is linked then.
+    CZarelVST(audioMasterCallback host, EditorFactory makeEditor);
     ~CZarelVST() override;
 
     // Adds Korvalex's private vendor-specific requests (vst/KorvalexRequests.h).
@@ -43,8 +48,11 @@ public:
     virtual void fillFactoryBank();
     virtual void stepSwitchFades();
 
-    // Creates the plug-in, or answers null when it cannot be built.
+    // Creates the plug-in with its front panel (plugin/PluginWithEditor.cpp), or answers
+    // null when it cannot be built.
     static CZarelVST* create(audioMasterCallback host);
+    // The same with the given editor factory (null: no editor).
+    static CZarelVST* create(audioMasterCallback host, EditorFactory makeEditor);
 
     // Whether construction got everything it needs (the program array above all).
     bool isComplete() const { return programs != nullptr; }
@@ -52,8 +60,6 @@ public:
     const AmpEngine& audioEngine() const { return engine; }
 
 private:
-    void createEditor();
-
     AmpEngine engine;
     std::unique_ptr<ProgramRecord[]> programs;
     AEffGUIEditor* guiEditor = nullptr;

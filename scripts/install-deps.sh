@@ -24,6 +24,9 @@ packages=(
   # Installation and packages: manual pages from --help (help2man; man-db to read them),
   # the desktop entry's check, the Debian package's tools and checker, the Windows zip.
   help2man man-db desktop-file-utils dpkg-dev lintian file zip unzip
+  # The LV2 bundle: the LV2 headers, lilv with its command-line hosts (lv2apply, lv2info)
+  # for its tests, and sord_validate, which lv2-dev's lv2_validate runs on its descriptions.
+  lv2-dev liblilv-dev lilv-utils sordi
 )
 # wine32 is an i386 package: the architecture must be known to dpkg (and apt's lists).
 if ! dpkg --print-foreign-architectures | grep -qx i386; then

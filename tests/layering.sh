@@ -11,6 +11,7 @@ declare -A allowed=(
   [resources]="resources gui"
   [editor]="editor gui vst"
   [plugin]="plugin editor gui vst dsp"
+  [lv2]="lv2 plugin editor gui vst dsp"
   [host]="host vst"
   [irfile]="irfile dsp"
 )

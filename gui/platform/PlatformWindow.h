@@ -43,6 +43,9 @@ public:
     // arrive by other means do nothing).
     virtual void processEvents() = 0;
     virtual bool isAlive() const = 0;  // false once the window system destroyed it
+    // The window system's handle of the window (an X11 window id, a Win32 HWND), for hosts
+    // that embed it themselves; null where there is none.
+    virtual void* nativeHandle() const = 0;
 
     virtual CPoint screenOrigin() = 0;     // the window's top-left corner on the screen
     virtual CPoint pointerPosition() = 0;  // the pointer on the screen

@@ -23,8 +23,11 @@
 #include <thread>
 #include <vector>
 
+#include <lv2/core/lv2.h>
+
 #include "dsp/ParameterIndex.h"
 #include "host/DynamicLibrary.h"
+#include "lv2/Ports.h"
 #include "vst/KorvalexRequests.h"
 #include "vst/vst2.h"
 #include "tools/korvalex-validate/TestSignal.h"
@@ -379,6 +382,69 @@ TEST_F(QuietHost, ProcessReplacingNeverAllocatesFreesOrLocks)
     EXPECT_EQ(findings.total.releases, 0) << findings.first;
     EXPECT_EQ(findings.total.locks, 0) << findings.first;
     EXPECT_EQ(callbacksWhileCounting.load(), 0) << "the plug-in called the host from processReplacing";
+}
+
+// The LV2 plug-in applies the control values that changed at the start of each run, on
+// the audio thread: every parameter change, program-sized changes, values it ignores, and
+// the processing after them are counted.
+TEST(Lv2Run, RunNeverAllocatesFreesOrLocks)
+{
+    std::string error;
+    std::unique_ptr<DynamicLibrary> library = DynamicLibrary::open(KORVALEX_LV2_DSP_BINARY, error);
+    ASSERT_TRUE(library) << error;
+    const auto entry = reinterpret_cast<LV2_Descriptor_Function>(library->symbol("lv2_descriptor"));
+    ASSERT_TRUE(entry);
+    const LV2_Descriptor* descriptor = entry(0);
+    ASSERT_TRUE(descriptor);
+    const LV2_Feature* features[] = {nullptr};
+    LV2_Handle instance = descriptor->instantiate(descriptor, 44100.0, KORVALEX_LV2_BUNDLE_DIR, features);
+    ASSERT_TRUE(instance);
+
+    constexpr uint32_t kMaxFrames = 8192;
+    std::vector<float> controls(lv2port::kInputLeft, 0.5f);
+    std::vector<float> left(kMaxFrames), right(kMaxFrames), outLeft(kMaxFrames), outRight(kMaxFrames);
+    for (uint32_t i = 0; i < lv2port::kInputLeft; ++i)
+        descriptor->connect_port(instance, i, &controls[i]);
+    descriptor->connect_port(instance, lv2port::kInputLeft, left.data());
+    descriptor->connect_port(instance, lv2port::kInputRight, right.data());
+    descriptor->connect_port(instance, lv2port::kOutputLeft, outLeft.data());
+    descriptor->connect_port(instance, lv2port::kOutputRight, outRight.data());
+    descriptor->activate(instance);
+    GuitarSignal guitar(7);
+    Findings findings;
+    auto run = [&](uint32_t frames, const char* what, int parameter, float value) {
+        guitar.fill(left.data(), frames);
+        guitar.fill(right.data(), frames);
+        Counts c;
+        {
+            CountingScope scope;
+            descriptor->run(instance, frames);
+            c = scope.counts();
+        }
+        findings.add(c, what, 0, parameter, value, static_cast<int>(frames));
+    };
+
+    const float values[] = {0.0f, 0.3f, 1.0f, -2.0f, 7.0f, std::nanf(""), 0.7f};
+    for (int parameter = 0; parameter < kNumParameters; ++parameter)
+        for (float value : values) {
+            controls[parameter] = value;
+            run(64, "after a control change", parameter, value);
+        }
+    for (int round = 0; round < 20; ++round) {  // every control at once, as a preset sets them
+        for (int parameter = 0; parameter < kNumParameters; ++parameter)
+            controls[parameter] = values[(parameter + round) % 7] * 0.5f;
+        run(round % 2 ? kMaxFrames : 0, "after every control changed", -1, 0.0f);
+    }
+    descriptor->connect_port(instance, lv2port::kInputLeft, nullptr);
+    descriptor->connect_port(instance, lv2port::kOutputRight, nullptr);
+    run(kMaxFrames, "with ports unconnected", -1, 0.0f);
+
+    descriptor->deactivate(instance);
+    descriptor->cleanup(instance);
+    EXPECT_GT(findings.blocks, 350);
+    EXPECT_EQ(findings.total.allocations, 0) << findings.first;
+    EXPECT_EQ(findings.total.releases, 0) << findings.first;
+    EXPECT_EQ(findings.total.locks, 0) << findings.first;
 }
 
 }  // namespace

@@ -58,10 +58,10 @@ if [ -x "$build/korvalex-live" ]; then
     expected+=("share/icons/hicolor/${size}x$size/apps/korvalex-live.png")
   done
 fi
-if [ -d "$build/korvalex.lv2" ]; then
+if [ -d "$build/lv2-bundles/korvalex.lv2" ]; then
   while IFS= read -r file; do
     expected+=("lib/lv2/korvalex.lv2/$file")
-  done < <(cd "$build/korvalex.lv2" && find . -type f | sed 's|^\./||')
+  done < <(cd "$build/lv2-bundles/korvalex.lv2" && find . -type f | sed 's|^\./||')
 fi
 diff <(printf '%s\n' "${expected[@]}" | sort) "$build/install-staging.files" >&2 ||
   fail "the installed files are not the expected ones (< expected, > installed)"

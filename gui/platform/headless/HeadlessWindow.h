@@ -31,6 +31,7 @@ public:
     void present(const CRect& area) override { presentedAreas.push_back(area); }
     void processEvents() override { ++eventPolls; }
     bool isAlive() const override { return alive; }
+    void* nativeHandle() const override { return nullptr; }
     CPoint screenOrigin() override { return origin; }
     CPoint pointerPosition() override;
     int32_t buttonState() override { return current.buttons; }

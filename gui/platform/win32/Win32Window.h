@@ -25,6 +25,7 @@ public:
     // mouse, the idle it keeps up dispatches the thread's waiting paint messages here.
     void processEvents() override;
     bool isAlive() const override { return window != nullptr; }
+    void* nativeHandle() const override { return window; }
     CPoint screenOrigin() override;
     CPoint pointerPosition() override;
     int32_t buttonState() override;

@@ -24,6 +24,7 @@ public:
     void present(const CRect& area) override;
     void processEvents() override;
     bool isAlive() const override { return alive; }
+    void* nativeHandle() const override { return reinterpret_cast<void*>(static_cast<uintptr_t>(window)); }
     CPoint screenOrigin() override;
     CPoint pointerPosition() override;
     int32_t buttonState() override;
@@ -41,6 +42,7 @@ private:
     X11Window(Window parent, WindowEvents& events);
     bool open(int32_t width, int32_t height);
     bool makeImage(int32_t width, int32_t height);
+    void announceSize(int32_t width, int32_t height);
     void freeImage();
     void convertToImage(const CRect& area);
     void handle(XEvent& event);
