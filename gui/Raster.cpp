@@ -190,7 +190,7 @@ void drawLine(PixelSurface& dst, CPoint from, CPoint to, const Pen& pen, Mix mix
         last = lo;
     }
     for (int64_t i = first; i <= last; ++i) {
-        if (pen.dotted && (i / 3) % 2 != 0)
+        if (pen.dotted && (i / std::max(1, pen.dash)) % 2 != 0)
             continue;
         const int64_t major = major0 + majorStep * i;
         const int64_t minor = minor0 + minorStep * minorOffset(i);
