@@ -8,7 +8,7 @@
 #include "vst/AudioEffect.h"
 #include "plugin/ProgramRecord.h"
 
-class AEffGUIEditor;
+class CZarelEditor;
 
 class CZarelVST : public AudioEffectX {
 public:
@@ -36,6 +36,7 @@ public:
     bool getProductString(char* text) override;
     VstInt32 getVendorVersion() override { return 1000; }
     VstInt32 getPlugCategory() override { return kPlugCategEffect; }
+    VstIntPtr vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float opt) override;
 
     virtual void fillFactoryBank();
     virtual void stepSwitchFades();
@@ -50,8 +51,10 @@ public:
 
 private:
     void createEditor();
+    // A host's content scale request: the scale of its display for the panel.
+    VstIntPtr takeContentScale(float factor);
 
     AmpEngine engine;
     std::unique_ptr<ProgramRecord[]> programs;
-    AEffGUIEditor* guiEditor = nullptr;
+    CZarelEditor* guiEditor = nullptr;
 };
