@@ -183,11 +183,36 @@ void CDrawContext::moveTo(const CPoint& point)
     penPosition.offset(offset.h, offset.v);
 }
 
+// At a scale, a solid line along an axis covers exactly the pixels of the logical pixels
+// it crosses (the pen's square stamped along it, the end point left out).
+bool CDrawContext::axisLineAtScale(const CPoint& to)
+{
+    const CPoint& from = penPosition;
+    if (scale.isDesignSize() || lineStyle == kLineOnOffDash || (from.h != to.h && from.v != to.v) || from == to)
+        return false;
+    const int32_t width = std::max(1, frameWidth);
+    const int64_t low = -(width - 1) / 2, high = width / 2 + 1;
+    auto span = [](int32_t a, int32_t b, int64_t& first, int64_t& end) {
+        first = a < b ? a : int64_t(b) + 1;  // from a towards b, b itself left out
+        end = a < b ? b : int64_t(a) + 1;
+    };
+    int64_t x0 = from.h + low, x1 = from.h + high, y0 = from.v + low, y1 = from.v + high;
+    if (from.v == to.v)
+        span(from.h, to.h, x0, x1);
+    else
+        span(from.v, to.v, y0, y1);
+    const CRect area = scale.toDevice(
+        CRect(gui::saturate32(x0), gui::saturate32(y0), gui::saturate32(x1), gui::saturate32(y1)));
+    gui::raster::mixRect(*surface, area, deviceClip(), penRGB, static_cast<gui::raster::Mix>(std::clamp(drawMode, 0, 2)));
+    addDamage(area);
+    return true;
+}
+
 void CDrawContext::lineTo(const CPoint& point)
 {
     CPoint to = point;
     to.offset(offset.h, offset.v);
-    if (surface) {
+    if (surface && !axisLineAtScale(to)) {
         const CPoint from = scale.toDevice(penPosition), end = scale.toDevice(to);
         const int32_t width = scale.length(frameWidth);
         const gui::raster::Pen pen{penRGB, width, lineStyle == kLineOnOffDash, scale.length(gui::raster::kDash)};

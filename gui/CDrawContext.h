@@ -118,6 +118,7 @@ protected:
     CRect deviceClip() const;  // the clip, inside the surface
     void addDamage(const CRect& deviceArea);
     void createPen();
+    bool axisLineAtScale(const CPoint& to);
 
     gui::PixelSurface* surface = nullptr;
     gui::platform::PlatformWindow* window = nullptr;

@@ -36,6 +36,8 @@ inline uint32_t blendPixel(uint32_t src, uint32_t dst, uint32_t alpha)
 }
 
 void fillRect(PixelSurface& dst, const CRect& area, const CRect& clip, uint32_t rgb);
+// The same, each pixel mixed with the colour as a pen's are.
+void mixRect(PixelSurface& dst, const CRect& area, const CRect& clip, uint32_t rgb, Mix mix);
 
 // A line from `from` to `to`, the end point excluded, as successive pixels of the major
 // axis with the minor coordinate rounded to the nearest pixel (ties toward the start).
