@@ -70,7 +70,7 @@ void formatReadout(float value, char* text, size_t size);
 
 // Where a right-click opens the zoom menu: the logo of each page (on the amp page the
 // splash picture's hot spot, which takes left presses only).
-constexpr CRect kAmpLogoArea{286, 110, 613, 182};
+extern const CRect kAmpLogoArea;
 constexpr CRect kEffectsLogoArea{40, 44, 360, 124};
 
 // Meter readings and tags that are not parameters.

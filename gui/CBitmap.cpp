@@ -9,8 +9,6 @@
 
 namespace {
 
-enum DrawMode { kOpaque, kKeyed, kBlended };
-
 bool decode(int32_t id, int32_t percent, gui::PixelSurface& out)
 {
     gui::ResourceData data;
@@ -120,37 +118,27 @@ CPoint CBitmap::pixelAt(const CPoint& point, int32_t percent)
     return CPoint(gui::mapAxis(point.h, width, picture.width()), gui::mapAxis(point.v, height, picture.height()));
 }
 
-void CBitmap::draw(CDrawContext* context, const CRect& dest, const CPoint& source, int mode, uint8_t alpha)
+void CBitmap::blitTo(CDrawContext* context, const CRect& dest, const CPoint& source, CDrawContext::Blit mode,
+                     uint8_t alpha)
 {
     if (!context || !loaded)
         return;
     const int32_t percent = context->getScale().percent();
     const CPoint from = pixelAt(source, percent);
-    const gui::PixelSurface& picture = pixelsAt(percent);
-    switch (mode) {
-    case kKeyed:
-        context->blit(picture, dest, from, CDrawContext::Blit::Keyed, gui::packRGB(transparentColor));
-        break;
-    case kBlended:
-        context->blit(picture, dest, from, CDrawContext::Blit::Blended, 0, alpha);
-        break;
-    default:
-        context->blit(picture, dest, from);
-        break;
-    }
+    context->blit(pixelsAt(percent), dest, from, mode, gui::packRGB(transparentColor), alpha);
 }
 
 void CBitmap::drawBitmap(CDrawContext* context, const CRect& dest, const CPoint& source)
 {
-    draw(context, dest, source, kOpaque, 255);
+    blitTo(context, dest, source, CDrawContext::Blit::Opaque);
 }
 
 void CBitmap::drawTransparent(CDrawContext* context, const CRect& dest, const CPoint& source)
 {
-    draw(context, dest, source, kKeyed, 255);
+    blitTo(context, dest, source, CDrawContext::Blit::Keyed);
 }
 
 void CBitmap::drawAlphaBlend(CDrawContext* context, const CRect& dest, const CPoint& source, uint8_t alpha)
 {
-    draw(context, dest, source, kBlended, alpha);
+    blitTo(context, dest, source, CDrawContext::Blit::Blended, alpha);
 }

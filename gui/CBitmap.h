@@ -9,11 +9,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "gui/CDrawContext.h"
 #include "gui/CReferenceCounter.h"
 #include "gui/GuiTypes.h"
 #include "gui/PixelSurface.h"
-
-class CDrawContext;
 
 class CBitmap : public CReferenceCounter {
 public:
@@ -54,7 +53,9 @@ protected:
         gui::PixelSurface pixels;
     };
     ScaledPicture& pictureAt(int32_t scalePercent);
-    void draw(CDrawContext* context, const CRect& dest, const CPoint& source, int mode, uint8_t alpha);
+    // The picture for the context's scale, copied as `mode` says.
+    void blitTo(CDrawContext* context, const CRect& dest, const CPoint& source, CDrawContext::Blit mode,
+                uint8_t alpha = 255);
 
     int32_t resourceID = 0;
     int32_t width = 0;

@@ -44,9 +44,8 @@ struct Zoom : EditorTest {
     }
     std::string settingsText() const
     {
-        std::ifstream in(settingsFile());
         std::stringstream text;
-        text << in.rdbuf();
+        text << std::ifstream(settingsFile(), std::ios::binary).rdbuf();
         return text.str();
     }
 };
@@ -195,7 +194,7 @@ TEST(PanelZoom, WritingKeepsOtherSettingsAndLeavesNoTemporaryFileBehind)
     int32_t zoom = -1;
     EXPECT_EQ(settings.read(zoom), editor::ZoomSettings::State::Missing);
     std::filesystem::create_directories(folder / "deeper");
-    std::ofstream(settings.file()) << "colour=blue\r\nzoom=150\n\x01junk\n";
+    std::ofstream(settings.file(), std::ios::binary) << "colour=blue\r\nzoom=150\n\x01junk\n";
     EXPECT_EQ(settings.read(zoom), editor::ZoomSettings::State::Chosen);
     EXPECT_EQ(zoom, 150);
     ASSERT_TRUE(settings.write(200));
@@ -203,9 +202,8 @@ TEST(PanelZoom, WritingKeepsOtherSettingsAndLeavesNoTemporaryFileBehind)
     EXPECT_EQ(zoom, 200);
     ASSERT_TRUE(settings.write(editor::kAutomaticZoom));
     EXPECT_EQ(settings.read(zoom), editor::ZoomSettings::State::Automatic);
-    std::ifstream in(settings.file());
     std::stringstream text;
-    text << in.rdbuf();
+    text << std::ifstream(settings.file(), std::ios::binary).rdbuf();
     EXPECT_EQ(text.str(), "# Korvalex: the front panel's settings, written by the panel.\ncolour=blue\n");
     size_t files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder / "deeper"))
