@@ -7,10 +7,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -144,25 +144,41 @@ TEST(ResourceFiles, HeadersDescribeUncompressedSixteenBitFiveSixFiveBottomUpBitm
     }
 }
 
-// Each line names a bitmap and its scale (groups "id", "scale" and the file's "folder" and
-// "name"); answers "scale:id" for each, in order.
-std::vector<std::string> listedBitmaps(const std::string& file, const std::regex& line, int id, int scale, int folder,
-                                       int name)
+// A line of a list: the bitmap, its scale, and the folder and name of its file; false
+// when the line has none of the forms given (each with "%n" last, the scale's folder
+// and the file's name as the last two numbers; without a scale the line is at 100 %).
+struct Listed {
+    int id = 0, scale = 100, folder = 100, name = 0;
+};
+bool parseListed(const std::string& line, const char* withScale, const char* atDesignSize, bool scaleFirst,
+                 Listed& out)
+{
+    int n = 0;
+    out = Listed{};
+    int* first = scaleFirst ? &out.scale : &out.id;
+    int* second = scaleFirst ? &out.id : &out.scale;
+    if (std::sscanf(line.c_str(), withScale, first, second, &out.folder, &out.name, &n) == 4 && size_t(n) == line.size())
+        return true;
+    out = Listed{};
+    return std::sscanf(line.c_str(), atDesignSize, &out.id, &out.name, &n) == 2 && size_t(n) == line.size();
+}
+
+// "scale:id" for every line, in order, checking that each file is named after its
+// identifier and lies in the folder of its scale.
+std::vector<std::string> listedBitmaps(const std::string& file, const char* withScale, const char* atDesignSize,
+                                       bool scaleFirst)
 {
     std::ifstream in(resourceDir + "/" + file);
     std::vector<std::string> listed;
     std::string text;
-    std::smatch match;
     while (std::getline(in, text)) {
         if (text.empty() || text.rfind("//", 0) == 0)
             continue;
-        EXPECT_TRUE(std::regex_match(text, match, line)) << file << ": " << text;
-        if (match.empty())
-            continue;
-        const std::string percent = match[scale].matched ? match[scale].str() : "100";
-        EXPECT_EQ(match[id].str(), match[name].str()) << "the file is named after its identifier";
-        EXPECT_EQ(match[folder].matched ? match[folder].str() : "100", percent) << "in the folder of its scale";
-        listed.push_back(percent + ":" + match[id].str());
+        Listed entry;
+        EXPECT_TRUE(parseListed(text, withScale, atDesignSize, scaleFirst, entry)) << file << ": " << text;
+        EXPECT_EQ(entry.id, entry.name) << "the file is named after its identifier: " << text;
+        EXPECT_EQ(entry.folder, entry.scale) << "in the folder of its scale: " << text;
+        listed.push_back(std::to_string(entry.scale) + ":" + std::to_string(entry.id));
     }
     return listed;
 }
@@ -173,13 +189,10 @@ TEST(ResourceLists, ResourceScriptAndEmbeddedListNameExactlyTheEighteenBitmapsAt
     for (int scale : kScales)
         for (const BitmapEntry& entry : bitmapTable)
             expected.push_back(std::to_string(scale) + ":" + std::to_string(entry.id));
-    // 10128 BITMAP "10128.bmp", ZOOM150_10128 BITMAP "150/10128.bmp"
-    EXPECT_EQ(listedBitmaps("korvalex.rc",
-                            std::regex(R"re((?:ZOOM(\d+)_)?(\d+) BITMAP "(?:(\d+)/)?(\d+)\.bmp")re"), 2, 1, 3, 4),
+    EXPECT_EQ(listedBitmaps("korvalex.rc", "ZOOM%d_%d BITMAP \"%d/%d.bmp\"%n", "%d BITMAP \"%d.bmp\"%n", true),
               expected);
-    // KORVALEX_BITMAP(10128, 150, "150/10128.bmp")
-    EXPECT_EQ(listedBitmaps("BitmapList.inc",
-                            std::regex(R"re(KORVALEX_BITMAP\((\d+), (\d+), "(?:(\d+)/)?(\d+)\.bmp"\))re"), 1, 2, 3, 4),
+    EXPECT_EQ(listedBitmaps("BitmapList.inc", "KORVALEX_BITMAP(%d, %d, \"%d/%d.bmp\")%n",
+                            "KORVALEX_BITMAP(%d, 100, \"%d.bmp\")%n", false),
               expected);
 }
 
