@@ -85,6 +85,10 @@ VstIntPtr PluginHost::answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
         if (idleHandler_)
             idleHandler_();
         return 1;
+    case audioMasterCanDo:
+        return ptr && sizeWindowHandler_ && std::strcmp(static_cast<const char*>(ptr), "sizeWindow") == 0 ? 1 : 0;
+    case audioMasterSizeWindow:
+        return sizeWindowHandler_ && sizeWindowHandler_(index, static_cast<int32_t>(value)) ? 1 : 0;
     default:
         return 0;
     }
@@ -305,3 +309,15 @@ void PluginHost::clearCalls()
 }
 
 void PluginHost::setIdleHandler(std::function<void()> handler) { idleHandler_ = std::move(handler); }
+
+void PluginHost::setSizeWindowHandler(std::function<bool(int32_t, int32_t)> handler)
+{
+    sizeWindowHandler_ = std::move(handler);
+}
+
+VstIntPtr PluginHost::setContentScale(float scale)
+{
+    constexpr VstInt32 kPreS = 0x50726553;
+    constexpr VstIntPtr kAeCs = 0x41654373;
+    return dispatch(effVendorSpecific, kPreS, kAeCs, nullptr, scale);
+}

@@ -87,6 +87,13 @@ public:
     // Called when the plug-in asks the host to idle (audioMasterIdle, sent from loops that
     // follow the mouse): a host with an open editor handles its window's events there.
     void setIdleHandler(std::function<void()> handler);
+    // Called when the plug-in asks the host to give its editor's window a new size
+    // (audioMasterSizeWindow: width, height); while one is set the host says it can
+    // ("sizeWindow"). The handler answers whether it did.
+    void setSizeWindowHandler(std::function<bool(int32_t width, int32_t height)> handler);
+    // Tells the plug-in the scale of the display its editor is shown on, as some Windows
+    // hosts do (effVendorSpecific 'PreS' 'AeCs', the scale as the float); its answer.
+    VstIntPtr setContentScale(float scale);
 
     // What the plug-in told the host, in order.
     std::vector<HostCall> calls() const;
@@ -107,4 +114,5 @@ private:
     mutable std::mutex callsMutex_;
     std::vector<HostCall> calls_;
     std::function<void()> idleHandler_;
+    std::function<bool(int32_t, int32_t)> sizeWindowHandler_;
 };

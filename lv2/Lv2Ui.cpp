@@ -28,9 +28,6 @@ private:
 
     MirroredPlugin plugin;  // owns the editor (the frame's editor pointer)
     CZarelEditor* editor = nullptr;
-    // The host's scale factor for high-resolution screens (1 where it gives none); the
-    // panel's zoom will follow it.
-    float scaleFactor = 1.0f;
 };
 
 Lv2Ui* Lv2Ui::create(const MirroredPlugin::Host& host, const LV2_Feature* const* features, LV2UI_Widget* widget)
@@ -41,14 +38,13 @@ Lv2Ui* Lv2Ui::create(const MirroredPlugin::Host& host, const LV2_Feature* const*
     std::unique_ptr<Lv2Ui> ui(new (std::nothrow) Lv2Ui(host));
     if (!ui)
         return nullptr;
-    if (const auto* scale = static_cast<const float*>(
-            lv2features::findOption(features, LV2_UI__scaleFactor, LV2_ATOM__Float)))
-        if (*scale > 0.0f)
-            ui->scaleFactor = *scale;
-
     ui->editor = new (std::nothrow) CZarelEditor(&ui->plugin);  // registers itself with the plug-in
     if (!ui->editor)
         return nullptr;
+    // The host's scale for high-resolution screens: the panel's zoom unless the user chose one.
+    if (const auto* scale = static_cast<const float*>(
+            lv2features::findOption(features, LV2_UI__scaleFactor, LV2_ATOM__Float)))
+        ui->editor->setHostScaleFactor(*scale);
     ui->plugin.setPanel(ui->editor);
     ui->editor->open(parent);
     CFrame* frame = ui->editor->getFrame();

@@ -19,6 +19,11 @@ constexpr float kMinimumSampleRate = 44100.0f;
 // close to z = 1 that float coefficients put them on or outside the unit circle.
 constexpr float kMaximumSampleRate = 768000.0f;
 
+// Some Windows hosts send the scale of their display for the editor as effVendorSpecific
+// with index 'PreS', value 'AeCs' and the scale as the float argument.
+constexpr VstInt32 kContentScaleIndex = 0x50726553;   // 'PreS'
+constexpr VstIntPtr kContentScaleValue = 0x41654373;  // 'AeCs'
+
 // Index checks read the index as unsigned, so negative numbers are out of range too.
 bool isPanelParameter(VstInt32 index)
 {
@@ -69,11 +74,19 @@ CZarelVST* CZarelVST::create(audioMasterCallback host, EditorFactory makeEditor)
     return plugin;
 }
 
-VstIntPtr CZarelVST::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)
+VstIntPtr CZarelVST::vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float opt)
 {
-    if (opcode == effVendorSpecific && isCabinetRequest(index, value))
+    if (index == kContentScaleIndex && value == kContentScaleValue)
+        return takeContentScale(opt);
+    if (isCabinetRequest(index, value))
         return answerCabinetRequest(engine, ptr);
-    return AudioEffectX::dispatcher(opcode, index, value, ptr, opt);
+    return 0;
+}
+
+// Answers 1 when the editor takes the scale.
+VstIntPtr CZarelVST::takeContentScale(float factor)
+{
+    return guiEditor && guiEditor->setHostScaleFactor(factor) ? 1 : 0;
 }
 
 void CZarelVST::setSampleRate(float rate)

@@ -10,6 +10,7 @@
 
 class AEffGUIEditor;
 
+
 class CZarelVST : public AudioEffectX {
 public:
     // Makes the plug-in's editor object, or null; the plug-in owns what it answers.
@@ -19,9 +20,6 @@ public:
     // adapter): nothing of the panel is linked then.
     CZarelVST(audioMasterCallback host, EditorFactory makeEditor);
     ~CZarelVST() override;
-
-    // Adds Korvalex's private vendor-specific requests (vst/KorvalexRequests.h).
-    VstIntPtr dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) override;
 
     void resume() override {}
     void setSampleRate(float rate) override;
@@ -44,6 +42,8 @@ public:
     bool getProductString(char* text) override;
     VstInt32 getVendorVersion() override { return 1000; }
     VstInt32 getPlugCategory() override { return kPlugCategEffect; }
+    // The host's content scale and Korvalex's private requests (vst/KorvalexRequests.h).
+    VstIntPtr vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float opt) override;
 
     virtual void fillFactoryBank();
     virtual void stepSwitchFades();
@@ -60,6 +60,9 @@ public:
     const AmpEngine& audioEngine() const { return engine; }
 
 private:
+    // A host's content scale request: the scale of its display for the panel.
+    VstIntPtr takeContentScale(float factor);
+
     AmpEngine engine;
     std::unique_ptr<ProgramRecord[]> programs;
     AEffGUIEditor* guiEditor = nullptr;

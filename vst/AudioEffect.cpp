@@ -221,6 +221,8 @@ VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr va
         return ptr ? canDo(static_cast<char*>(ptr)) : 0;
     case effGetTailSize:
         return getTailSize();
+    case effVendorSpecific:
+        return vendorSpecific(index, value, ptr, opt);
     case effGetVstVersion:
         return getVstVersion();
     case effEditKeyDown:

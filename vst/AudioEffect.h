@@ -97,6 +97,8 @@ public:
     virtual VstInt32 getTailSize() { return 0; }
     virtual VstInt32 getPlugCategory() { return kPlugCategUnknown; }
     virtual VstInt32 getVstVersion() { return kVstVersion; }
+    // A request a host or vendor defines itself (effVendorSpecific): 0 when not understood.
+    virtual VstIntPtr vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float opt) { return 0; }
 
     virtual bool beginEdit(VstInt32 index);
     virtual bool endEdit(VstInt32 index);

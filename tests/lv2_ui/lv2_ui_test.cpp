@@ -10,6 +10,7 @@
 #include <lv2/ui/ui.h>
 #include <lv2/urid/urid.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <string>
@@ -79,8 +80,9 @@ protected:
             descriptor->cleanup(ui);
     }
 
-    // Instantiates the UI with the parent window, idle, and the features asked for.
-    void instantiate(bool withTouchAndResize = true)
+    // Instantiates the UI with the parent window, idle, and the features asked for; a
+    // `hostScale` above 0 is passed as the host's ui:scaleFactor option.
+    void instantiate(bool withTouchAndResize = true, float hostScale = 0.0f)
     {
         touch = {this, [](LV2UI_Feature_Handle h, uint32_t port, bool grabbed) {
                      static_cast<Lv2UiTest*>(h)->record({grabbed ? HostEvent::TouchBegin : HostEvent::TouchEnd, port, 0.0f});
@@ -97,6 +99,18 @@ protected:
         if (withTouchAndResize) {
             features.push_back(&touchFeature);
             features.push_back(&resizeFeature);
+        }
+        LV2_URID_Map map{this, [](LV2_URID_Map_Handle h, const char* uri) {
+                             return static_cast<Lv2UiTest*>(h)->urid(uri);
+                         }};
+        const LV2_Options_Option options[] = {
+            {LV2_OPTIONS_INSTANCE, 0, urid(LV2_UI__scaleFactor), sizeof(float), urid(LV2_ATOM__Float), &hostScale},
+            {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
+        const LV2_Feature mapFeature{LV2_URID__map, &map};
+        const LV2_Feature optionsFeature{LV2_OPTIONS__options, const_cast<LV2_Options_Option*>(options)};
+        if (hostScale > 0.0f) {
+            features.push_back(&mapFeature);
+            features.push_back(&optionsFeature);
         }
         features.push_back(nullptr);
         const auto write = [](LV2UI_Controller c, uint32_t port, uint32_t size, uint32_t format, const void* buffer) {
@@ -117,6 +131,15 @@ protected:
             driveGrabbed = true;
         if (e.port == kDrive && e.kind == HostEvent::Write && e.value >= 0.19f)
             driveTurned = true;
+    }
+
+    LV2_URID urid(const char* uri)
+    {
+        const auto found = std::find(uris.begin(), uris.end(), uri);
+        if (found != uris.end())
+            return LV2_URID(found - uris.begin() + 1);
+        uris.emplace_back(uri);
+        return LV2_URID(uris.size());
     }
 
     void portEvent(uint32_t port, float value) { descriptor->port_event(ui, port, sizeof value, 0, &value); }
@@ -196,6 +219,7 @@ protected:
     std::vector<HostEvent> events;
     std::atomic<bool> driveGrabbed{false}, driveTurned{false};
     std::vector<std::pair<int, int>> sizes;
+    std::vector<std::string> uris;
 };
 
 TEST_F(Lv2UiTest, WithoutAParentWindowThereIsNoUi)
@@ -220,6 +244,15 @@ TEST_F(Lv2UiTest, OpensInTheHostWindowAndTellsItsSize)
     EXPECT_EQ(shown.width, kWidth);
     EXPECT_EQ(shown.height, kHeight);
     EXPECT_TRUE(desktop->isViewable(reinterpret_cast<uintptr_t>(widget)));
+}
+
+// The host's scale factor zooms the panel (the nearest zoom it has) and the host hears
+// the larger size.
+TEST_F(Lv2UiTest, TheHostsScaleFactorZoomsThePanel)
+{
+    instantiate(true, 2.0f);
+    ASSERT_NE(ui, nullptr);
+    EXPECT_EQ(sizes, (std::vector<std::pair<int, int>>{{1798, 842}}));
 }
 
 // A click writes the switch's new value into its port inside a touch gesture; a drag writes

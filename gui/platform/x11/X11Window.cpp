@@ -350,7 +350,7 @@ int32_t X11Window::popupMenu(const PopupMenu& menu, CPoint screenPosition, bool 
         return -1;
     // Events of the frame's window that arrive meanwhile (exposures, its destruction) are
     // handled as usual.
-    return runPopupMenu(connection, menu, screenPosition, followRightButton, [this](XEvent& event) {
+    return runPopupMenu(connection, menu, screenPosition, followRightButton, scalePercent, [this](XEvent& event) {
         handle(event);
         return alive;
     });

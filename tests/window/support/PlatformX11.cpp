@@ -40,7 +40,7 @@ bool startDisplay(std::string& why, int depth)
         const int devnull = open("/dev/null", O_WRONLY);
         dup2(devnull, 1);
         dup2(devnull, 2);
-        const std::string screen = "1280x1024x" + std::to_string(depth);
+        const std::string screen = "2048x1280x" + std::to_string(depth);  // room for a panel at 200 %
         execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
                "-noreset", static_cast<char*>(nullptr));
         _exit(127);
@@ -76,12 +76,13 @@ void stopDisplay()
     server = 0;
 }
 
-ScreenRect popupItemOnScreen(Desktop& desktop, size_t level, const gui::platform::PopupMenu& items, size_t index)
+ScreenRect popupItemOnScreen(Desktop& desktop, size_t level, const gui::platform::PopupMenu& items, size_t index,
+                             int32_t scalePercent)
 {
     const std::vector<ScreenRect> menus = desktop.popupMenus();
     if (level >= menus.size())
         return ScreenRect{};
-    const gui::platform::x11::PopupLayout layout = gui::platform::x11::layoutPopup(items);
+    const gui::platform::x11::PopupLayout layout = gui::platform::x11::layoutPopup(items, scalePercent);
     const CRect& r = layout.items[index];
     const ScreenRect& m = menus[level];
     return ScreenRect{m.left + r.left, m.top + r.top, m.left + r.right, m.top + r.bottom};
