@@ -1438,7 +1438,7 @@ def icon_drawing():
     plate(image, ICON_PLATE)
     size = LARGE_KNOB['size']
     left, top = 128 - size // 2, (ICON_PLATE[1] + ICON_PLATE[3]) // 2 - size // 2
-    image[top:top + size, left:left + size] = knob_frame(LARGE_KNOB, knob_angle(7, 10))
+    image[top:top + size, left:left + size] = knob_frame(scaled_knob(LARGE_KNOB), knob_angle(7, 10))
     led(image, 62, (ICON_PLATE[1] + ICON_PLATE[3]) / 2.0, 8.0, LED_RED_ON, LED_RED_OFF, True,
         bezel=3.0, halo=5.0)
     xx, yy = pixel_grid(n, n)
