@@ -7,8 +7,6 @@
 
 namespace {
 
-typedef AEffect* (VSTCALLBACK* EntryPoint)(audioMasterCallback host);
-
 constexpr VstIntPtr kHostVersion = 2400;
 constexpr std::size_t kTextBufferSize = 256;  // generous, so a plug-in's overlong text shows
 
@@ -28,21 +26,33 @@ std::unique_ptr<PluginHost> PluginHost::load(const std::string& path, std::strin
         error = path + " has no entry point " + entryPoint;
         return nullptr;
     }
+    std::unique_ptr<PluginHost> host = create(entry, path, error);
+    if (host)
+        host->library_ = std::move(library);
+    return host;
+}
+
+std::unique_ptr<PluginHost> PluginHost::attach(EntryPoint entry, const std::string& name, std::string& error)
+{
+    return create(entry, name, error);
+}
+
+std::unique_ptr<PluginHost> PluginHost::create(EntryPoint entry, const std::string& name, std::string& error)
+{
     std::unique_ptr<PluginHost> host(new PluginHost());
     instanceBeingLoaded = host.get();
     AEffect* effect = entry(&PluginHost::hostCallback);
     instanceBeingLoaded = nullptr;
     if (!effect) {
-        error = path + ": the plug-in declined to start";
+        error = name + ": the plug-in declined to start";
         return nullptr;
     }
     if (effect->magic != kEffectMagic) {
-        error = path + " is not a VST 2 plug-in (bad magic number)";
+        error = name + " is not a VST 2 plug-in (bad magic number)";
         return nullptr;
     }
     effect->user = host.get();
     host->effect_ = effect;
-    host->library_ = std::move(library);
     return host;
 }
 
@@ -63,7 +73,7 @@ VstIntPtr VSTCALLBACK PluginHost::hostCallback(AEffect* effect, VstInt32 opcode,
 
 VstIntPtr PluginHost::answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)
 {
-    {
+    if (recording_.load(std::memory_order_relaxed)) {
         std::lock_guard<std::mutex> lock(callsMutex_);
         calls_.push_back({opcode, index, value, opt});
     }
@@ -71,9 +81,9 @@ VstIntPtr PluginHost::answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
     case audioMasterVersion:
         return kHostVersion;
     case audioMasterGetSampleRate:
-        return static_cast<VstIntPtr>(sampleRate_);
+        return static_cast<VstIntPtr>(sampleRate_.load());
     case audioMasterGetBlockSize:
-        return blockSize_;
+        return blockSize_.load();
     case audioMasterGetVendorString:
     case audioMasterGetProductString:
         if (ptr)
