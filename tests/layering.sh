@@ -12,6 +12,7 @@ declare -A allowed=(
   [editor]="editor gui vst"
   [plugin]="plugin editor gui vst dsp"
   [host]="host vst"
+  [live]="live plugin host gui vst"
 )
 status=0
 for folder in $(cd "$root" && git ls-files '*.cpp' '*.h' | cut -d/ -f1 | sort -u); do
