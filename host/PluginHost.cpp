@@ -15,6 +15,16 @@ thread_local PluginHost* instanceBeingLoaded = nullptr;
 
 }  // namespace
 
+std::string fourCharacters(VstInt32 id)
+{
+    std::string text;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const char c = static_cast<char>((static_cast<uint32_t>(id) >> shift) & 0xff);
+        text += (c >= 32 && c < 127) ? c : '?';
+    }
+    return text;
+}
+
 std::unique_ptr<PluginHost> PluginHost::load(const std::string& path, std::string& error,
                                              const std::string& entryPoint)
 {

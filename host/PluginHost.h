@@ -23,6 +23,10 @@ struct HostCall {
 
 class DynamicLibrary;
 
+// A plug-in's unique ID as its four characters: "ROri" for 0x524F7269; '?' for bytes that
+// are not printable.
+std::string fourCharacters(VstInt32 id);
+
 class PluginHost {
 public:
     typedef AEffect* (VSTCALLBACK* EntryPoint)(audioMasterCallback host);

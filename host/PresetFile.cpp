@@ -60,16 +60,6 @@ enum : std::size_t {
 
 }  // namespace
 
-std::string fourCharacters(VstInt32 id)
-{
-    std::string text;
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        const char c = static_cast<char>((static_cast<uint32_t>(id) >> shift) & 0xff);
-        text += (c >= 32 && c < 127) ? c : '?';
-    }
-    return text;
-}
-
 bool parsePresetFile(const std::vector<unsigned char>& bytes, ProgramPreset& preset, std::string& reason)
 {
     if (bytes.size() < kFxMagic + 4 || bigEndian32(bytes, kChunkMagic) != uint32_t(fourCC("CcnK"))) {

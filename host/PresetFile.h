@@ -41,6 +41,3 @@ bool presetFitsPlugin(const ProgramPreset& preset, VstInt32 uniqueId, VstInt32 n
 // (every value, then the name), as hosts load program files.
 ProgramPreset capturePreset(PluginHost& host);
 void applyPreset(PluginHost& host, const ProgramPreset& preset);
-
-// "ROri" for 0x524F7269; '?' for bytes that are not printable.
-std::string fourCharacters(VstInt32 id);

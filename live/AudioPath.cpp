@@ -5,6 +5,8 @@
 #include <cstring>
 #include <thread>
 
+#include "host/PluginHost.h"
+
 namespace live {
 
 namespace {
@@ -15,13 +17,23 @@ constexpr float kFullScale = 1.0f;
 
 AudioPath::AudioPath(AEffect* effect) : effect_(effect), input_(kMaxBlock) {}
 
+void AudioPath::setUp(PluginHost& plugin, uint32_t sampleRate, uint32_t blockSize)
+{
+    const std::size_t block = std::clamp<std::size_t>(blockSize, 1, kMaxBlock);
+    pause();
+    plugin.setMainsOn(false);
+    plugin.setSampleRate(static_cast<float>(sampleRate));
+    plugin.setBlockSize(static_cast<VstIntPtr>(block));
+    plugin.setMainsOn(true);
+    blockSize_.store(block);
+    resume();
+}
+
 void AudioPath::setInputGainDb(double db)
 {
     gainDb_.store(db);
     gain_.store(static_cast<float>(std::pow(10.0, db / 20.0)));  // as korvalex-render --input-gain
 }
-
-void AudioPath::setBlockSize(std::size_t frames) { blockSize_.store(std::clamp<std::size_t>(frames, 1, kMaxBlock)); }
 
 void AudioPath::pause()
 {

@@ -15,6 +15,8 @@
 #include "live/SampleRing.h"
 #include "vst/vst2.h"
 
+class PluginHost;
+
 namespace live {
 
 class AudioPath {
@@ -26,10 +28,11 @@ public:
 
     explicit AudioPath(AEffect* effect);
 
-    // Main thread.
+    // Main thread. Tells the plug-in the rate and the block size as a host does before it
+    // plays: paused, with the plug-in switched off meanwhile.
+    void setUp(PluginHost& plugin, uint32_t sampleRate, uint32_t blockSize);
     void setInputGainDb(double db);
     double inputGainDb() const { return gainDb_.load(); }
-    void setBlockSize(std::size_t frames);  // the plug-in's block size, at most kMaxBlock
     // Returns once the audio thread has left the plug-in; it stays away until resume().
     void pause();
     void resume();

@@ -35,6 +35,7 @@ public:
     JackSession& operator=(const JackSession&) = delete;
 
     std::string clientName() const;
+    jack_client_t* clientHandle() const { return client_; }
     uint32_t sampleRate() const { return sampleRate_.load(); }
     uint32_t bufferSize() const { return bufferSize_.load(); }
     bool activate(std::string& error);

@@ -238,13 +238,7 @@ bool Live::startPlugin()
 // As a host does before it plays: the rate and the block size while the plug-in is off.
 void Live::configurePlugin(uint32_t rate, uint32_t frames)
 {
-    audio_->pause();
-    plugin_->setMainsOn(false);
-    plugin_->setSampleRate(static_cast<float>(rate));
-    plugin_->setBlockSize(static_cast<VstIntPtr>(std::min<uint32_t>(frames, AudioPath::kMaxBlock)));
-    plugin_->setMainsOn(true);
-    audio_->setBlockSize(frames);
-    audio_->resume();
+    audio_->setUp(*plugin_, rate, frames);
     tuner_ = std::make_unique<Tuner>(rate);
     tunerSamples_.assign(tuner_->windowSize(), 0.0f);
 }

@@ -134,12 +134,13 @@ bool LiveController::save()
         return false;
     }
     if (!update) {
-        // The program keeps what it held when another entry is chosen; the sound now is
-        // the new preset's.
-        giveBackProgram();
-        borrowed_.saved = capturePreset(plugin_);
-        borrowed_.preset = name;
+        // The sound playing is the new preset's from now on; the program gets back what it
+        // holds now (or, for a program file loaded into it, what it held before) when
+        // another entry is chosen.
+        if (!borrowed_.active)
+            borrowed_.saved = capturePreset(plugin_);
         borrowed_.active = true;
+        borrowed_.preset = name;
         plugin_.setProgramName(preset.name);
     }
     presets_.rescan();

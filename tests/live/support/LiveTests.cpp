@@ -262,6 +262,20 @@ TestRig::Take TestRig::playAndRecord(const std::vector<float>& di, std::vector<f
     return xruns_.load() == xruns && gaps_.load() == gaps ? Take::Clean : Take::Disturbed;
 }
 
+void TestRig::loop(const std::vector<float>& di)
+{
+    di_samples_ = &di;
+    length_ = di.size();
+    played_ = 0;
+    state_ = kLooping;
+}
+
+void TestRig::stop()
+{
+    state_ = kIdle;
+    waitCycles(2);
+}
+
 std::vector<std::string> TestRig::connections(const std::string& port) const
 {
     std::vector<std::string> names;
@@ -306,6 +320,12 @@ int TestRig::onPlayer(jack_nframes_t frames, void* self)
     if (rig->state_.load() == kRequested) {
         rig->startFrame_.store(now);
         rig->state_.store(kPlaying);
+    }
+    if (rig->state_.load() == kLooping) {
+        std::size_t at = rig->played_.load();
+        for (jack_nframes_t i = 0; i < frames; ++i, at = at + 1 == rig->length_ ? 0 : at + 1)
+            out[i] = (*rig->di_samples_)[at];
+        rig->played_.store(at);
     }
     if (rig->state_.load() == kPlaying) {
         const std::size_t at = rig->played_.load();

@@ -100,6 +100,11 @@ public:
     // take during which the server lost a cycle (an xrun) is Disturbed: what came out is
     // not what a steady stream gives.
     Take playAndRecord(const std::vector<float>& di, std::vector<float>& left, std::vector<float>& right);
+    // Plays `di` over and over until stop() (for measurements).
+    void loop(const std::vector<float>& di);
+    void stop();
+    uint32_t xruns() const { return xruns_.load(); }
+    float dspLoad() const { return jack_cpu_load(player_); }
     void send(const Midi& message);
     // Waits until the server has run `cycles` more cycles.
     bool waitCycles(uint32_t cycles);
@@ -124,7 +129,7 @@ private:
     float* recordLeft_ = nullptr;
     float* recordRight_ = nullptr;
     std::size_t length_ = 0;
-    enum : int { kIdle, kRequested, kPlaying };
+    enum : int { kIdle, kRequested, kPlaying, kLooping };
     std::atomic<int> state_{kIdle};
     std::atomic<jack_nframes_t> startFrame_{0};
     std::atomic<std::size_t> played_{0};
