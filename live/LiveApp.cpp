@@ -113,7 +113,6 @@ private:
     bool editorOpen_ = false;
     bool polling_ = false;
     std::string title_;
-    uint32_t pluginLatency_ = 0;  // frames at JACK's rate
     double cabinetMs_ = 0.0;
     uint32_t nextIdle_ = 0, nextTuner_ = 0, nextConnections_ = 0;
     TunerReading tunerReading_;
@@ -428,9 +427,8 @@ void Live::updateLatency()
     const bool cabinet = cabinetInChain(*plugin_);
     cabinetMs_ = cabinet ? 1000.0 * kCabinetLatency / kCabinetLatencyRate : 0.0;
     const double cabinetFrames = cabinet ? kCabinetLatency * jack_->sampleRate() / kCabinetLatencyRate : 0.0;
-    pluginLatency_ = static_cast<uint32_t>(std::max(0, plugin_->effect()->initialDelay)) +
-                     static_cast<uint32_t>(std::lround(cabinetFrames));
-    jack_->setPluginLatency(pluginLatency_);
+    jack_->setPluginLatency(static_cast<uint32_t>(std::max(0, plugin_->effect()->initialDelay)) +
+                            static_cast<uint32_t>(std::lround(cabinetFrames)));
 }
 
 Strip::Readings Live::readings()

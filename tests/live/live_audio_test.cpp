@@ -15,6 +15,7 @@ struct Case {
     uint32_t period;
     const char* program;
     const char* gain;
+    uint32_t newPeriod = 0;  // the buffer size changed while korvalex-live runs, before the DI
 };
 
 class LiveAudio : public ::testing::TestWithParam<Case> {};
@@ -28,18 +29,22 @@ TEST_P(LiveAudio, OutputIsTheRenderOfTheSameDi)
     const std::vector<float> di = guitarDi(3.0);
     std::vector<float> left, right;
     std::string problem;
+    const auto resize = [&](TestRig& rig, LiveProcess&) {
+        return !c.newPeriod || (rig.setBufferSize(c.newPeriod) && rig.waitCycles(50));
+    };
     ASSERT_TRUE(playThroughLive({"--program", c.program, "--input-gain", c.gain}, scratch, server.name(), di, left,
-                                right, problem))
+                                right, problem, resize))
         << problem;
     EXPECT_TRUE(sameAsRender(scratch, di, {"--program", c.program, "--input-gain", c.gain}, left, right));
 }
 
-// Blocks of several sizes (the plug-in's block is JACK's), clean and driven programs, a
-// delay, and the input gain both ways.
+// Blocks of several sizes (the plug-in's block is JACK's, also after it changed), clean and
+// driven programs, a delay, and the input gain both ways.
 INSTANTIATE_TEST_SUITE_P(Programs, LiveAudio,
                          ::testing::Values(Case{"CleanProgram0", 256, "0", "0"}, Case{"Fuzz", 1024, "47", "0"},
                                            Case{"SlapbackDelayGainUp", 512, "Slapback", "6.5"},
-                                           Case{"RectifiedLeadGainDown", 128, "Rectified Lead 1", "-3"}),
+                                           Case{"RectifiedLeadGainDown", 128, "Rectified Lead 1", "-3"},
+                                           Case{"BufferSizeChanged", 256, "Crunchy", "0", 2048}),
                          [](const ::testing::TestParamInfo<Case>& param) { return std::string(param.param.name); });
 
 }  // namespace

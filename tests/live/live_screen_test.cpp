@@ -8,6 +8,7 @@
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 
+#include <cmath>
 #include <cstdio>
 #include <memory>
 
@@ -279,6 +280,43 @@ TEST_F(LiveOnScreen, StripKeysAndMidiChooseTheProgram)
     EXPECT_EQ(stateValue(state, "input-gain"), 19.0);
     EXPECT_NE(state.find("preset = Fuzz\n"), std::string::npos) << state;
     EXPECT_NE(state.find("window = 0 0\n"), std::string::npos) << state;
+}
+
+// A steady A2 (110 Hz with its harmonics) played 10 dB too hot: the tuner reads it, the
+// meter shows it at the top and the clip lamp lights.
+TEST_F(LiveOnScreen, TunerMeterAndClipLampShowTheInput)
+{
+    start({"--no-connect", "--name", "kx", "--input-gain", "10"});
+    std::vector<float> tone(44100);  // one second: 110 whole periods, so it loops without a seam
+    for (std::size_t i = 0; i < tone.size(); ++i) {
+        double s = 0.0;
+        for (int k = 1; k <= 6; ++k)
+            s += 0.4 / k * std::sin(2.0 * 3.14159265358979323846 * 110.0 * k * double(i) / 44100.0 + k);
+        tone[i] = static_cast<float>(s);
+    }
+    const CRect tuner(strip::kNoteRect.left, strip::kNoteRect.top, strip::kCentsRect.right, strip::kCentsRect.bottom);
+    steadyPicture();
+    const Picture silent = region(tuner);  // no pitch
+    TestRig rig(server.name());
+    ASSERT_TRUE(rig.connectTo("kx"));
+    rig.loop(tone);
+    Picture shown;
+    EXPECT_TRUE(waitUntil([&] {
+        const Picture now = region(tuner);
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        shown = region(tuner);
+        return shown.pixels != silent.pixels && shown.pixels == now.pixels;  // a reading, and a steady one
+    }));
+    EXPECT_TRUE(testimage::matchesReference(imageOf(shown), KORVALEX_LIVE_REFERENCE_DIR, "live-tuner-a2"));
+    const auto lampIsRed = [&] {
+        const Picture lamp = region(strip::kClipRect);
+        return lamp.width > 0 && lamp.at(lamp.width / 2, lamp.height / 2) == 0xFA3228;  // kRedLed
+    };
+    EXPECT_TRUE(waitUntil(lampIsRed, std::chrono::seconds(10)));
+    const Picture meter = region(strip::kMeterRect);
+    EXPECT_EQ(meter.at(meter.width - 4, meter.height / 2), 0xFA3228u) << "the top LED is lit";
+    rig.stop();
+    EXPECT_EQ(live->quit(), 0);
 }
 
 TEST_F(LiveOnScreen, WindowComesBackWhereItWas)

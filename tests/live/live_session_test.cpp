@@ -136,11 +136,18 @@ TEST_F(LiveSession, DamagedStateIsReportedKeptAndReplaced)
     const std::string garbage = std::string("format = 1\nprogram = 12\n\x01\x02\x03 binary\n");
     std::system(("mkdir -p " + scratch.config() + "/korvalex").c_str());
     writeText(scratch.stateFile(), garbage);
-    LiveProcess live({"--no-gui", "--no-connect"}, scratch, server.name());
+    LiveProcess live({"--no-gui", "--name", "kx"}, scratch, server.name());
     ASSERT_TRUE(live.waitUntilReady()) << live.errors();
     EXPECT_NE(live.errors().find(scratch.stateFile() + " is damaged (line 3"), std::string::npos) << live.errors();
     EXPECT_NE(live.errors().find("kept as " + scratch.stateFile() + ".damaged"), std::string::npos);
-    EXPECT_NE(live.output().find("program 00 Basic Classic Clean"), std::string::npos) << "the defaults";
+    // The defaults: program 0, and the first physical ports.
+    EXPECT_NE(live.output().find("program 00 Basic Classic Clean"), std::string::npos);
+    {
+        TestRig rig(server.name());
+        EXPECT_EQ(rig.connections("kx:guitar_in"), std::vector<std::string>{"system:capture_1"});
+        EXPECT_EQ(rig.connections("kx:out_left"), std::vector<std::string>{"system:playback_1"});
+        EXPECT_EQ(rig.connections("kx:out_right"), std::vector<std::string>{"system:playback_2"});
+    }
     EXPECT_EQ(live.quit(), 0);
     EXPECT_EQ(readText(scratch.stateFile() + ".damaged"), garbage);
     EXPECT_EQ(stateValue(readText(scratch.stateFile()), "program"), 0);

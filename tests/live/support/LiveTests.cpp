@@ -262,6 +262,12 @@ TestRig::Take TestRig::playAndRecord(const std::vector<float>& di, std::vector<f
     return xruns_.load() == xruns && gaps_.load() == gaps ? Take::Clean : Take::Disturbed;
 }
 
+bool TestRig::setBufferSize(uint32_t frames)
+{
+    return jack_set_buffer_size(player_, frames) == 0 && waitUntil([&] { return lastFrames_.load() == frames; }) &&
+           waitCycles(2);
+}
+
 void TestRig::loop(const std::vector<float>& di)
 {
     di_samples_ = &di;
@@ -305,8 +311,9 @@ int TestRig::onPlayer(jack_nframes_t frames, void* self)
 {
     auto* rig = static_cast<TestRig*>(self);
     const jack_nframes_t now = jack_last_frame_time(rig->player_);
-    if (rig->cycles_.load() > 0 && now != rig->nextFrame_)
+    if (rig->cycles_.load() > 0 && now != rig->nextFrame_ && frames == rig->lastFrames_.load())
         rig->gaps_.fetch_add(1);
+    rig->lastFrames_.store(frames);
     rig->nextFrame_ = now + frames;
     void* midi = jack_port_get_buffer(rig->midi_, frames);
     jack_midi_clear_buffer(midi);

@@ -104,6 +104,8 @@ public:
     void loop(const std::vector<float>& di);
     void stop();
     uint32_t xruns() const { return xruns_.load(); }
+    // Asks the server for another buffer size and waits until the cycles have it.
+    bool setBufferSize(uint32_t frames);
     float dspLoad() const { return jack_cpu_load(player_); }
     void send(const Midi& message);
     // Waits until the server has run `cycles` more cycles.
@@ -136,6 +138,7 @@ private:
     std::atomic<std::size_t> recorded_{0};
     std::atomic<uint32_t> xruns_{0};
     jack_nframes_t nextFrame_ = 0;  // player's thread: the frame time the next cycle should have
+    std::atomic<uint32_t> lastFrames_{0};
     std::atomic<uint32_t> gaps_{0};
 };
 
