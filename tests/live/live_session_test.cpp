@@ -193,7 +193,7 @@ TEST_F(LiveSession, TheServerGoingAwayEndsItWithAMessage)
     for (int how : {SIGTERM, SIGKILL}) {
         SCOPED_TRACE(how == SIGTERM ? "jackd ended" : "jackd killed");
         JackServer doomed(kPeriod);
-        ASSERT_TRUE(doomed.running());
+        ASSERT_TRUE(doomed.running()) << doomed.problem();
         Scratch own;
         LiveProcess live({"--no-gui", "--program", "5"}, own, doomed.name());
         ASSERT_TRUE(live.waitUntilReady()) << live.errors();

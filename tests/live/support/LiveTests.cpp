@@ -4,6 +4,8 @@
 #include <jack/midiport.h>
 #include <signal.h>
 #include <sndfile.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -26,6 +28,19 @@ namespace {
 
 int counter = 0;
 
+// JACK servers register in a table in /dev/shm shared by the whole machine (eight servers
+// at the most), and a server that is killed leaves its entry there. Where it can (as
+// root), the test process gives itself and so its servers and korvalex-live a /dev/shm of
+// their own: a private mount namespace with a new tmpfs there, gone with the process.
+// Before main, while the process has one thread.
+__attribute__((constructor)) void privateSharedMemory()
+{
+    if (geteuid() != 0 || unshare(CLONE_NEWNS) != 0)
+        return;
+    if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0)
+        mount("korvalex-live-test", "/dev/shm", "tmpfs", MS_NOSUID | MS_NODEV, "mode=1777,size=256m");
+}
+
 void quiet(const char*) {}
 
 pid_t spawn(const std::vector<std::string>& args, const std::vector<std::string>& env, const std::string& out,
@@ -38,7 +53,7 @@ pid_t spawn(const std::vector<std::string>& args, const std::vector<std::string>
     for (const std::string& e : env)
         putenv(const_cast<char*>(e.c_str()));
     const int o = open(out.empty() ? "/dev/null" : out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int e = open(err.empty() ? "/dev/null" : err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int e = err == out ? o : open(err.empty() ? "/dev/null" : err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(o, 1);
     dup2(e, 2);
     std::vector<char*> argv;
@@ -109,9 +124,10 @@ JackServer::JackServer(uint32_t frames, uint32_t rate)
 {
     jack_set_error_function(quiet);
     jack_set_info_function(quiet);
+    log_ = "/tmp/" + name_ + ".log";
     pid_ = spawn({"jackd", "-n", name_, "-d", "dummy", "-r", std::to_string(rate), "-p",
                   std::to_string(frames)},
-                 {}, "", "");
+                 {}, log_, log_);
     // Ready once a client can join it.
     const bool ready = waitUntil([&] {
         if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
@@ -125,12 +141,16 @@ JackServer::JackServer(uint32_t frames, uint32_t rate)
         return true;
     });
     if (pid_ < 0 || !ready) {
-        problem_ = "jackd did not start (is the jackd2 package installed?)";
+        problem_ = "jackd did not start (is the jackd2 package installed?): " + readText(log_);
         kill(SIGKILL);
     }
 }
 
-JackServer::~JackServer() { stop(); }
+JackServer::~JackServer()
+{
+    stop();
+    unlink(log_.c_str());
+}
 
 void JackServer::stop() { kill(SIGTERM); }
 
@@ -141,6 +161,19 @@ void JackServer::kill(int signal)
     ::kill(pid_, signal);
     waitpid(pid_, nullptr, 0);
     pid_ = -1;
+    if (signal == SIGTERM)
+        return;
+    // A server that could not unregister itself leaves its entry in the table of servers;
+    // a server of the same name takes it over, and gives it back when it ends.
+    const pid_t again = spawn({"jackd", "-n", name_, "-d", "dummy"}, {}, "", "");
+    waitUntil([&] {
+        jack_client_t* probe = openClient("probe", name_);
+        if (probe)
+            jack_client_close(probe);
+        return probe != nullptr || waitpid(again, nullptr, WNOHANG) == again;
+    });
+    ::kill(again, SIGTERM);
+    waitpid(again, nullptr, 0);
 }
 
 // ---- LiveProcess --------------------------------------------------------------------------

@@ -53,6 +53,7 @@ public:
 
 private:
     std::string name_;
+    std::string log_;
     std::string problem_;
     int pid_ = -1;
 };
