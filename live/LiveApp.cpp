@@ -81,7 +81,8 @@ public:
 private:
     bool startPlugin();
     void configurePlugin(uint32_t rate, uint32_t frames);
-    bool chooseSound();
+    bool findProgram();
+    void chooseSound();
     void connectPorts();
     void connect(Port port, const std::vector<std::string>& peers);
     bool openWindow();
@@ -112,6 +113,7 @@ private:
     std::vector<std::pair<std::string, bool>> pendingMessages_;
     bool editorOpen_ = false;
     bool polling_ = false;
+    int program_ = -1;  // the entry --program names
     std::string title_;
     double cabinetMs_ = 0.0;
     uint32_t nextIdle_ = 0, nextTuner_ = 0, nextConnections_ = 0;
@@ -158,6 +160,11 @@ int Live::run()
     }
     if (!startPlugin())
         return kExitFailure;
+    presets_ = std::make_unique<PresetLibrary>(presetFolder());
+    controller_ = std::make_unique<LiveController>(*plugin_, *presets_, midiMap_,
+                                                   [this](const std::string& text, bool e) { report(text, e); });
+    if (!findProgram())
+        return kExitUsage;
 
     audio_ = std::make_unique<AudioPath>(plugin_->effect());
     std::string error;
@@ -173,11 +180,7 @@ int Live::run()
     }
     configurePlugin(jack_->sampleRate(), jack_->bufferSize());
 
-    presets_ = std::make_unique<PresetLibrary>(presetFolder());
-    controller_ = std::make_unique<LiveController>(*plugin_, *presets_, midiMap_,
-                                                   [this](const std::string& text, bool e) { report(text, e); });
-    if (!chooseSound())
-        return kExitUsage;
+    chooseSound();
     audio_->setInputGainDb(options_.inputGainGiven ? options_.inputGainDb : state_.inputGainDb);
     updateLatency();
 
@@ -242,27 +245,31 @@ void Live::configurePlugin(uint32_t rate, uint32_t frames)
     tunerSamples_.assign(tuner_->windowSize(), 0.0f);
 }
 
-// The sound of the last session, unless the command line asks for another.
-bool Live::chooseSound()
+// The entry --program names, by number or name; false (reported) when there is none.
+bool Live::findProgram()
 {
-    if (!options_.program.empty()) {
-        std::vector<std::string> labels;
-        for (int i = 0; i < controller_->entryCount(); ++i)
-            labels.push_back(i < controller_->factoryCount()
-                                 ? controller_->factoryNames()[size_t(i)]
-                                 : controller_->presetNames()[size_t(i - controller_->factoryCount())]);
-        const NameMatch match = lookUpName(labels, options_.program, true, kVstMaxProgNameLen - 1);
-        if (match.index < 0) {
-            printError("--program: " + describeFailedLookup("program", options_.program, match, labels));
-            return false;
-        }
-        controller_->select(match.index);
-    } else {
-        controller_->restore(state_);
+    if (options_.program.empty())
+        return true;
+    std::vector<std::string> labels = controller_->factoryNames();
+    labels.insert(labels.end(), controller_->presetNames().begin(), controller_->presetNames().end());
+    const NameMatch match = lookUpName(labels, options_.program, true, kVstMaxProgNameLen - 1);
+    if (match.index < 0) {
+        printError("--program: " + describeFailedLookup("program", options_.program, match, labels));
+        return false;
     }
+    program_ = match.index;
+    return true;
+}
+
+// The sound of the last session, unless the command line asks for another.
+void Live::chooseSound()
+{
+    if (program_ >= 0)
+        controller_->select(program_);
+    else
+        controller_->restore(state_);
     if (!options_.preset.empty())
         controller_->loadPresetFile(options_.preset);
-    return true;
 }
 
 void Live::connectPorts()
@@ -383,6 +390,11 @@ void Live::poll()
     const uint32_t rate = jack_->takeNewSampleRate(), frames = jack_->takeNewBufferSize();
     if (rate || frames)
         configurePlugin(jack_->sampleRate(), jack_->bufferSize());
+    if (rate) {
+        // The plug-in designs its equaliser for the rate at each parameter change.
+        for (int i = 0; i < plugin_->numParams(); ++i)
+            plugin_->setParameter(i, plugin_->getParameter(i));
+    }
     const uint32_t now = gui::platform::ticks();
     if (window_) {
         window_->processEvents();

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "tests/live/support/LiveTests.h"
 
 namespace {
@@ -17,6 +19,8 @@ struct Case {
     const char* gain;
     uint32_t newPeriod = 0;  // the buffer size changed while korvalex-live runs, before the DI
 };
+
+void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 
 class LiveAudio : public ::testing::TestWithParam<Case> {};
 
@@ -43,8 +47,8 @@ TEST_P(LiveAudio, OutputIsTheRenderOfTheSameDi)
 INSTANTIATE_TEST_SUITE_P(Programs, LiveAudio,
                          ::testing::Values(Case{"CleanProgram0", 256, "0", "0"}, Case{"Fuzz", 1024, "47", "0"},
                                            Case{"SlapbackDelayGainUp", 512, "Slapback", "6.5"},
-                                           Case{"RectifiedLeadGainDown", 128, "Rectified Lead 1", "-3"},
-                                           Case{"BufferSizeChanged", 256, "Crunchy", "0", 2048}),
+                                           Case{"RectifiedLeadGainDown", 256, "Rectified Lead 1", "-3"},
+                                           Case{"BufferSizeChanged", 512, "Crunchy", "0", 2048}),
                          [](const ::testing::TestParamInfo<Case>& param) { return std::string(param.param.name); });
 
 }  // namespace

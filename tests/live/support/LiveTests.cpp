@@ -119,13 +119,16 @@ Scratch::~Scratch()
 
 // ---- JackServer ---------------------------------------------------------------------------
 
+// Synchronous mode (-S): every cycle waits until every client has processed it, so that a
+// busy machine makes cycles late rather than losing one.
+
 JackServer::JackServer(uint32_t frames, uint32_t rate)
     : name_("korvalex-live-test-" + std::to_string(getpid()) + "-" + std::to_string(++counter))
 {
     jack_set_error_function(quiet);
     jack_set_info_function(quiet);
     log_ = "/tmp/" + name_ + ".log";
-    pid_ = spawn({"jackd", "-n", name_, "-d", "dummy", "-r", std::to_string(rate), "-p",
+    pid_ = spawn({"jackd", "-S", "-n", name_, "-d", "dummy", "-r", std::to_string(rate), "-p",
                   std::to_string(frames)},
                  {}, log_, log_);
     // Ready once a client can join it.
@@ -397,13 +400,17 @@ int TestRig::onRecorder(jack_nframes_t frames, void* self)
     return 0;
 }
 
+// Takes disturbed by xruns are played again, up to this many in all: a busy machine
+// (a parallel test run, other builds) loses a cycle now and then.
+constexpr int kTakes = 8;
+
 bool playThroughLive(const std::vector<std::string>& args, const Scratch& scratch, const std::string& server,
                      const std::vector<float>& di, std::vector<float>& left, std::vector<float>& right,
                      std::string& problem, const std::function<bool(TestRig&, LiveProcess&)>& before)
 {
     std::vector<std::string> all{"--no-gui", "--no-connect", "--name", "kx"};
     all.insert(all.end(), args.begin(), args.end());
-    for (int attempt = 0; attempt < 5; ++attempt) {
+    for (int attempt = 0; attempt < kTakes; ++attempt) {
         LiveProcess live(all, scratch, server);
         if (!live.waitUntilReady()) {
             problem = "korvalex-live did not start: " + live.errors();

@@ -40,7 +40,7 @@ private:
     std::string path_;
 };
 
-// jackd -n NAME -d dummy -r RATE -p FRAMES, private to the test, ended with it.
+// jackd -S -n NAME -d dummy -r RATE -p FRAMES, private to the test, ended with it.
 class JackServer {
 public:
     JackServer(uint32_t frames, uint32_t rate = 44100);
@@ -144,7 +144,7 @@ private:
 };
 
 // korvalex-live with `args` (a client named "kx"), the DI played through it; a take
-// disturbed by an xrun is played again with a new korvalex-live (up to five times).
+// disturbed by an xrun is played again with a new korvalex-live (up to eight takes).
 bool playThroughLive(const std::vector<std::string>& args, const Scratch& scratch, const std::string& server,
                      const std::vector<float>& di, std::vector<float>& left, std::vector<float>& right,
                      std::string& problem, const std::function<bool(TestRig&, LiveProcess&)>& before = {});
