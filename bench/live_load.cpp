@@ -45,7 +45,7 @@ struct Load {
 Load measure(uint32_t period, const char* program, double seconds)
 {
     Load load;
-    JackServer server(period);
+    JackServer server(period, 44100, false);  // JACK's usual, asynchronous mode
     if (!server.running()) {
         std::fprintf(stderr, "korvalex-live-bench: %s\n", server.problem().c_str());
         return load;

@@ -119,18 +119,18 @@ Scratch::~Scratch()
 
 // ---- JackServer ---------------------------------------------------------------------------
 
-// Synchronous mode (-S): every cycle waits until every client has processed it, so that a
-// busy machine makes cycles late rather than losing one.
 
-JackServer::JackServer(uint32_t frames, uint32_t rate)
+JackServer::JackServer(uint32_t frames, uint32_t rate, bool synchronous)
     : name_("korvalex-live-test-" + std::to_string(getpid()) + "-" + std::to_string(++counter))
 {
     jack_set_error_function(quiet);
     jack_set_info_function(quiet);
     log_ = "/tmp/" + name_ + ".log";
-    pid_ = spawn({"jackd", "-S", "-n", name_, "-d", "dummy", "-r", std::to_string(rate), "-p",
-                  std::to_string(frames)},
-                 {}, log_, log_);
+    std::vector<std::string> args{"jackd", "-n", name_, "-d", "dummy", "-r", std::to_string(rate), "-p",
+                                  std::to_string(frames)};
+    if (synchronous)
+        args.insert(args.begin() + 1, "-S");
+    pid_ = spawn(args, {}, log_, log_);
     // Ready once a client can join it.
     const bool ready = waitUntil([&] {
         if (waitpid(pid_, nullptr, WNOHANG) == pid_) {

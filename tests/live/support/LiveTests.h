@@ -40,10 +40,12 @@ private:
     std::string path_;
 };
 
-// jackd -S -n NAME -d dummy -r RATE -p FRAMES, private to the test, ended with it.
+// jackd [-S] -n NAME -d dummy -r RATE -p FRAMES, private to the test, ended with it.
+// Synchronous (-S, the tests' choice): every cycle waits until every client has processed
+// it, so that a busy machine makes cycles late rather than losing one.
 class JackServer {
 public:
-    JackServer(uint32_t frames, uint32_t rate = 44100);
+    explicit JackServer(uint32_t frames, uint32_t rate = 44100, bool synchronous = true);
     ~JackServer();  // stop()
     bool running() const { return pid_ > 0; }
     const std::string& name() const { return name_; }
