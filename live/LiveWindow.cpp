@@ -55,6 +55,12 @@ bool LiveWindow::create(int width, int stripHeight, int panelHeight, Position po
     hints->y = position.y;
     XSetWMNormalHints(display_, window_, hints);
     XFree(hints);
+    XWMHints* wmHints = XAllocWMHints();
+    wmHints->flags = InputHint | StateHint;
+    wmHints->input = True;  // the keyboard focus, for Page Up and Page Down
+    wmHints->initial_state = NormalState;
+    XSetWMHints(display_, window_, wmHints);
+    XFree(wmHints);
     XClassHint* classHint = XAllocClassHint();
     char resourceName[] = "korvalex-live", resourceClass[] = "Korvalex Live";
     classHint->res_name = resourceName;
