@@ -114,7 +114,7 @@ std::string liveUsageText()
     const std::string lines = MidiMap::defaults().text();
     for (std::size_t start = 0; start < lines.size();) {
         const std::size_t end = lines.find('\n', start);
-        map += "                            CC " + lines.substr(start, end - start + 1);
+        map += "    CC " + lines.substr(start, end - start + 1);
         start = end + 1;
     }
     std::string text = R"(Usage: korvalex-live [OPTION]...
@@ -138,7 +138,8 @@ JACK:
                           Without these options the ports are connected as at the end
                           of the last session, or else the guitar input to the first
                           physical capture port, the outputs to the first two physical
-                          playback ports and the MIDI input to every physical MIDI input.
+                          playback ports and the MIDI input to every physical MIDI
+                          input.
 Sound:
   -p, --program N|NAME    start with program N (0..81 the factory programs, then the
                           user presets) or the program called NAME (letter case
