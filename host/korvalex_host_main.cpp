@@ -44,22 +44,12 @@ void printUsage(FILE* out)
                  "  --screenshot FILE.png        a picture of the editor's window\n");
 }
 
-std::string fourCC(VstInt32 id)
-{
-    std::string text;
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        const char c = static_cast<char>((static_cast<uint32_t>(id) >> shift) & 0xff);
-        text += (c >= 32 && c < 127) ? c : '?';
-    }
-    return text;
-}
-
 void printIdentity(PluginHost& host)
 {
     const AEffect* e = host.effect();
     std::printf("effect:    %s\nvendor:    %s\nproduct:   %s\n", host.effectName().c_str(),
                 host.vendorString().c_str(), host.productString().c_str());
-    std::printf("id:        %s (0x%08X)\nversion:   %d (vendor %d, VST %d)\n", fourCC(e->uniqueID).c_str(),
+    std::printf("id:        %s (0x%08X)\nversion:   %d (vendor %d, VST %d)\n", fourCharacters(e->uniqueID).c_str(),
                 static_cast<unsigned>(e->uniqueID), e->version, host.vendorVersion(), host.vstVersion());
     std::printf("category:  %d\nchannels:  %d in, %d out\nflags:     0x%X\nlatency:   %d\n", host.plugCategory(),
                 e->numInputs, e->numOutputs, static_cast<unsigned>(e->flags), e->initialDelay);

@@ -15,6 +15,10 @@ packages=(
   # The X11 window layer (Xlib, the shared-memory extension of libXext) and its tests: a
   # private X server, XTest for input and XFixes for the pointer's look.
   xvfb libx11-dev libxext-dev libxtst-dev libxfixes-dev
+  # Korvalex Live: the JACK library and its headers; its tests and benchmarks run a private
+  # JACK server (jackd2) on its dummy driver. apt_install_missing answers jackd2's question
+  # about real-time priority with its default (no).
+  libjack-jackd2-dev jackd2
   # The Windows plug-ins: mingw-w64 cross compilers, dpkg-dev to fetch FFTW's source
   # package, and Wine (its 32-bit half is an i386 package) to run them.
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 dpkg-dev

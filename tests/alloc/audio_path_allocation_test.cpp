@@ -1,16 +1,20 @@
-// The audio path must not allocate, free or take a lock: processReplacing runs on the
-// host's real-time thread, where any of these can stall for longer than a block lasts.
+// The audio path must not allocate, free, take a lock or call the system: processReplacing
+// runs on the host's real-time thread, where any of these can stall for longer than a
+// block lasts.
 //
-// This executable replaces the C allocator's entry points (malloc, free and the rest) and
-// pthread_mutex_lock with counting versions that forward to the C library. The plug-in
-// file, loaded with dlopen, binds its allocator and lock calls to them, including the
-// operator new of the C++ runtime linked into it, which allocates through malloc. The
-// counting covers only the thread that has switched it on, and only while it is on.
+// This executable replaces the C library's allocator entry points, pthread_mutex_lock and
+// the system calls that wait or write with counting versions (tests/support/CallCounting).
+// The plug-in file, loaded with dlopen, binds its calls to them, including the operator
+// new of the C++ runtime linked into it, which allocates through malloc. The counting
+// covers only the thread that has switched it on, and only while it is on.
 
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <pthread.h>
+#include <sched.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
@@ -30,155 +34,24 @@
 #include "lv2/Ports.h"
 #include "vst/KorvalexRequests.h"
 #include "vst/vst2.h"
+#include "tests/support/CallCounting.h"
 #include "tools/korvalex-validate/TestSignal.h"
 
-// ---------------------------------------------------------------------------------------
-// Counting allocator and lock hooks.
-
-extern "C" {
-void* __libc_malloc(size_t size);
-void* __libc_calloc(size_t count, size_t size);
-void* __libc_realloc(void* pointer, size_t size);
-void* __libc_memalign(size_t alignment, size_t size);
-void* __libc_valloc(size_t size);
-void* __libc_pvalloc(size_t size);
-void __libc_free(void* pointer);
-}
-
 namespace {
 
-thread_local bool counting = false;
-std::atomic<long> allocations{0};
-std::atomic<long> releases{0};
-std::atomic<long> locks{0};
-
-void countAllocation()
-{
-    if (counting)
-        allocations.fetch_add(1, std::memory_order_relaxed);
-}
-
-using MutexLock = int (*)(pthread_mutex_t*);
-std::atomic<MutexLock> realMutexLock{nullptr};
-
-MutexLock mutexLock()
-{
-    MutexLock f = realMutexLock.load(std::memory_order_acquire);
-    if (!f) {
-        f = reinterpret_cast<MutexLock>(dlsym(RTLD_NEXT, "pthread_mutex_lock"));
-        realMutexLock.store(f, std::memory_order_release);
-    }
-    return f;
-}
-
-// Resolved before main, so that no counted call has to look it up.
-__attribute__((constructor)) void resolveHooks()
-{
-    mutexLock();
-}
-
-}  // namespace
-
-#define KORVALEX_HOOK extern "C" __attribute__((visibility("default")))
-
-KORVALEX_HOOK void* malloc(size_t size)
-{
-    countAllocation();
-    return __libc_malloc(size);
-}
-
-KORVALEX_HOOK void* calloc(size_t count, size_t size)
-{
-    countAllocation();
-    return __libc_calloc(count, size);
-}
-
-KORVALEX_HOOK void* realloc(void* pointer, size_t size)
-{
-    countAllocation();
-    return __libc_realloc(pointer, size);
-}
-
-KORVALEX_HOOK void* memalign(size_t alignment, size_t size)
-{
-    countAllocation();
-    return __libc_memalign(alignment, size);
-}
-
-KORVALEX_HOOK void* aligned_alloc(size_t alignment, size_t size)
-{
-    countAllocation();
-    return __libc_memalign(alignment, size);
-}
-
-KORVALEX_HOOK int posix_memalign(void** result, size_t alignment, size_t size)
-{
-    countAllocation();
-    if (alignment < sizeof(void*) || (alignment & (alignment - 1)) != 0)
-        return EINVAL;
-    void* p = __libc_memalign(alignment, size);
-    if (!p)
-        return ENOMEM;
-    *result = p;
-    return 0;
-}
-
-KORVALEX_HOOK void* valloc(size_t size)
-{
-    countAllocation();
-    return __libc_valloc(size);
-}
-
-KORVALEX_HOOK void* pvalloc(size_t size)
-{
-    countAllocation();
-    return __libc_pvalloc(size);
-}
-
-KORVALEX_HOOK void free(void* pointer)
-{
-    if (pointer && counting)
-        releases.fetch_add(1, std::memory_order_relaxed);
-    __libc_free(pointer);
-}
-
-KORVALEX_HOOK int pthread_mutex_lock(pthread_mutex_t* mutex)
-{
-    if (counting)
-        locks.fetch_add(1, std::memory_order_relaxed);
-    return mutexLock()(mutex);
-}
-
-namespace {
-
-struct Counts {
-    long allocations, releases, locks;
-};
-
-// Counts what the calling thread does between construction and destruction.
-class CountingScope {
-public:
-    CountingScope() : start_{allocations.load(), releases.load(), locks.load()} { counting = true; }
-    ~CountingScope() { counting = false; }
-    Counts counts() const
-    {
-        return {allocations.load() - start_.allocations, releases.load() - start_.releases,
-                locks.load() - start_.locks};
-    }
-
-private:
-    Counts start_;
-};
+using callcount::Counts;
+using callcount::CountingScope;
 
 // ---------------------------------------------------------------------------------------
 // A minimal host of our own, whose callback never allocates, so that anything counted
 // while the plug-in processes is the plug-in's doing.
 
 std::atomic<long> callbacksWhileCounting{0};
+thread_local bool processing = false;  // inside processReplacing
 
 VstIntPtr VSTCALLBACK quietHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float)
 {
-    if (counting)
+    if (processing)
         callbacksWhileCounting.fetch_add(1, std::memory_order_relaxed);
     switch (opcode) {
     case audioMasterVersion:
@@ -238,7 +111,7 @@ protected:
     AEffect* effect = nullptr;
 };
 
-TEST_F(QuietHost, TheHooksSeeAllocationsAndLocksInsideThePlugin)
+TEST_F(QuietHost, TheHooksSeeAllocationsLocksAndSystemCalls)
 {
     Counts building;
     {
@@ -267,6 +140,17 @@ TEST_F(QuietHost, TheHooksSeeAllocationsAndLocksInsideThePlugin)
         locking = scope.counts();
     }
     EXPECT_EQ(locking.locks, 1);
+
+    Counts calling;
+    {
+        CountingScope scope;
+        const int fd = open("/dev/null", O_WRONLY);
+        EXPECT_EQ(write(fd, "x", 1), 1);
+        close(fd);
+        sched_yield();
+        calling = scope.counts();
+    }
+    EXPECT_EQ(calling.systemCalls, 2);  // write and sched_yield; open and close are not waited on
 }
 
 TEST_F(QuietHost, TheHooksCountOnlyTheCountingThread)
@@ -288,26 +172,26 @@ TEST_F(QuietHost, TheHooksCountOnlyTheCountingThread)
 // What processReplacing did while counted, and where it first did something it must not.
 struct Findings {
     long blocks = 0;
-    Counts total{0, 0, 0};
+    Counts total;
     std::string first;
 
     void add(const Counts& c, const char* what, int program, int parameter, float value, int frames)
     {
         ++blocks;
-        total.allocations += c.allocations;
-        total.releases += c.releases;
-        total.locks += c.locks;
-        if (first.empty() && (c.allocations || c.releases || c.locks)) {
-            char text[200];
+        total += c;
+        if (first.empty() && !c.none()) {
+            char text[240];
             std::snprintf(text, sizeof text,
-                          "%s: program %d, parameter %d at %g, %d frames: %ld allocations, %ld frees, %ld locks", what,
-                          program, parameter, static_cast<double>(value), frames, c.allocations, c.releases, c.locks);
+                          "%s: program %d, parameter %d at %g, %d frames: %ld allocations, %ld frees, %ld locks, %ld "
+                          "system calls",
+                          what, program, parameter, static_cast<double>(value), frames, c.allocations, c.releases,
+                          c.locks, c.systemCalls);
             first = text;
         }
     }
 };
 
-TEST_F(QuietHost, ProcessReplacingNeverAllocatesFreesOrLocks)
+TEST_F(QuietHost, ProcessReplacingNeverAllocatesFreesLocksOrCallsTheSystem)
 {
     create();
     constexpr int kMaxFrames = 8192;
@@ -328,7 +212,9 @@ TEST_F(QuietHost, ProcessReplacingNeverAllocatesFreesOrLocks)
         Counts c;
         {
             CountingScope scope;
+            processing = true;
             effect->processReplacing(effect, inputs, outputs, frames);
+            processing = false;
             c = scope.counts();
         }
         findings.add(c, what, program, parameter, value, frames);
@@ -381,6 +267,7 @@ TEST_F(QuietHost, ProcessReplacingNeverAllocatesFreesOrLocks)
     EXPECT_EQ(findings.total.allocations, 0) << findings.first;
     EXPECT_EQ(findings.total.releases, 0) << findings.first;
     EXPECT_EQ(findings.total.locks, 0) << findings.first;
+    EXPECT_EQ(findings.total.systemCalls, 0) << findings.first;
     EXPECT_EQ(callbacksWhileCounting.load(), 0) << "the plug-in called the host from processReplacing";
 }
 

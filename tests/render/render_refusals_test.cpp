@@ -145,6 +145,25 @@ TEST_F(RenderRefusals, BadParameterSettings)
     expectRefused({"--set", "Volume", "in.wav", "out.wav"}, kUsage, {"NAME=VALUE"});
 }
 
+TEST_F(RenderRefusals, PresetsThatAreNotKorvalexPrograms)
+{
+    // A bank file's header, another plug-in's program, and one cut short.
+    writeText("bank.fxp", std::string("CcnK\0\0\0\x98" "FxBk", 12) + std::string(200, '\0'));
+    std::string other = "CcnK" + std::string("\0\0\0\x04", 4) + "FxCk" + std::string("\0\0\0\x01", 4) + "Abcd" +
+                        std::string(4, '\0') + std::string("\0\0\0\x01", 4) + std::string(28, '\0') +
+                        std::string(4, '\0');
+    writeText("other.fxp", other);
+    std::string cut = other;
+    cut.replace(16, 4, "ROri");
+    cut.replace(24, 4, std::string("\0\0\0\x35", 4));  // 53 values promised, one given
+    writeText("cut.fxp", cut);
+    expectRefused({"--preset", "bank.fxp", "in.wav", "out.wav"}, kFailure, {"bank.fxp", "is a bank of programs"});
+    expectRefused({"--preset", "other.fxp", "in.wav", "out.wav"}, kFailure,
+                  {"other.fxp", "another plug-in (ID \"Abcd\", not \"ROri\")"});
+    expectRefused({"--preset", "cut.fxp", "in.wav", "out.wav"}, kFailure, {"cut.fxp", "is truncated"});
+    expectRefused({"--preset", "absent.fxp", "in.wav", "out.wav"}, kFailure, {"absent.fxp", "No such file"});
+}
+
 TEST_F(RenderRefusals, CommandLineMistakes)
 {
     expectRefused({"--frobnicate", "in.wav", "out.wav"}, kUsage, {"--frobnicate", "--help"});

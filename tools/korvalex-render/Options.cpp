@@ -181,6 +181,10 @@ Options parseOptions(const std::vector<std::string>& args)
             options.program = reader.value(arg, name);
             if (options.program.empty())
                 throw UsageError("--program needs a number or a name");
+        } else if (name == "--preset") {
+            options.presetPath = reader.value(arg, name);
+            if (options.presetPath.empty())
+                throw UsageError("--preset needs a program file (.fxp)");
         } else if (name == "-s" || name == "--set") {
             options.settings.push_back(parseSetting(reader.value(arg, name)));
         } else if (name == "--list-programs") {
@@ -262,9 +266,11 @@ track feeds both plug-in inputs. Other sample rates are converted to the plug-in
 Sound:
   -p, --program N|NAME   use factory program number N, or the program called NAME
                          (case-insensitive; a unique beginning is enough)
+      --preset FILE.fxp  apply a VST 2 program file (a preset saved by Korvalex Live
+                         or any VST 2 host) after --program
   -s, --set NAME=VALUE   set parameter NAME (as --list-parameters shows it, or its
                          index) to VALUE, normalized 0..1; may be repeated; applied
-                         after --program
+                         after --program and --preset
       --list-programs    list the plug-in's programs and exit
       --list-parameters  list index, name and display text of each parameter (after
                          --program and --set) and exit

@@ -18,6 +18,7 @@ struct Options {
 
     std::string pluginPath;  // empty: korvalex.so beside the executable
     std::string program;     // number or name; empty keeps the plug-in's current program
+    std::string presetPath;  // a program file (.fxp) applied after the program
     std::vector<ParameterRequest> settings;
 
     bool autoTail = true;     // --tail auto: until the output has gone quiet (Render.h)

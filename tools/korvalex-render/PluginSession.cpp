@@ -7,7 +7,9 @@
 #include <cstring>
 #include <mutex>
 
+#include "host/PluginFacts.h"
 #include "host/PluginHost.h"
+#include "host/PresetFile.h"
 #include "tools/korvalex-render/Errors.h"
 #include "vst/KorvalexRequests.h"
 
@@ -19,10 +21,6 @@ std::mutex lifecycleMutex;
 
 // Room for a program name longer than the interface's 24 bytes, should the plug-in give one.
 constexpr std::size_t kProgramNameBuffer = 64;
-
-// The Amplifier's menu has twenty positions, value k / 19; the last two have no cabinet.
-constexpr int kAmplifierPositions = 19;
-constexpr int kFirstPositionWithoutCabinet = 18;
 
 }  // namespace
 
@@ -97,6 +95,17 @@ std::vector<std::string> PluginSession::programNames()
     return names;
 }
 
+std::vector<float> PluginSession::presetValues(const std::string& path)
+{
+    ProgramPreset preset;
+    std::string error, reason;
+    if (!readPresetFile(path, preset, error))
+        throw RenderFailure(error);
+    if (!presetFitsPlugin(preset, host_->effect()->uniqueID, host_->numParams(), reason))
+        throw RenderFailure(path + ": " + reason);
+    return preset.values;
+}
+
 std::vector<std::string> PluginSession::parameterNames()
 {
     std::vector<std::string> names;
@@ -144,21 +153,7 @@ void PluginSession::useCabinetResponse(const std::vector<float>& taps, double ga
 
 bool PluginSession::cabinetInChain()
 {
-    const std::vector<std::string> names = parameterNames();
-    const auto find = [&](const char* name) {
-        for (std::size_t i = 0; i < names.size(); ++i)
-            if (names[i] == name)
-                return static_cast<int>(i);
-        return -1;
-    };
-    const int power = find("Power"), amplifier = find("Amplifier");
-    if (power < 0 || amplifier < 0)
-        return true;
-    if (parameterValue(power) == 0.0f)
-        return false;
-    // The engine rounds the product to a float before taking its integer part.
-    const float position = parameterValue(amplifier) * static_cast<float>(kAmplifierPositions);
-    return static_cast<int>(position) < kFirstPositionWithoutCabinet;
+    return ::cabinetInChain(*host_);
 }
 
 void PluginSession::start()

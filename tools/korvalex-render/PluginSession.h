@@ -7,17 +7,17 @@
 #include <string>
 #include <vector>
 
+#include "host/PluginFacts.h"
+
 class PluginHost;
 
 // The rate the plug-in's engine is designed for; other rates are converted around it.
 constexpr int kPluginRate = 44100;
 // Frames per processing call, fixed so every render of the same input is the same.
 constexpr int kBlockSize = 512;
-// The speaker-cabinet stage convolves in 16-sample blocks, which delays the plug-in's
-// output by 31 samples while the cabinet is in the chain. The plug-in reports no latency
-// to hosts (initialDelay 0), so the tool knows the figure itself and removes it to line
-// the output up with the input.
-constexpr int kCabinetLatency = 31;
+// The cabinet's delay (host/PluginFacts.h): the plug-in reports no latency to hosts
+// (initialDelay 0), so the tool knows the figure itself and removes it to line the output
+// up with the input.
 // Blocks of silence processed before the audio. A new instance opens its level ramps and
 // switch crossfades over its first blocks; a host playing a track has run them long
 // before the first note, and so does the tool.
@@ -33,6 +33,9 @@ public:
     PluginSession& operator=(const PluginSession&) = delete;
 
     std::vector<std::string> programNames();
+    // The program file's values, or a RenderFailure naming the file when it is not a
+    // complete program of this plug-in.
+    std::vector<float> presetValues(const std::string& path);
     std::vector<std::string> parameterNames();
     int currentProgram();
     std::string parameterDisplay(int index);
@@ -45,9 +48,7 @@ public:
     // plug-in's private request. Throws RenderFailure when the plug-in does not take it.
     void useCabinetResponse(const std::vector<float>& taps, double gainDb);
 
-    // Whether the current settings keep the cabinet in the chain: Power on and the
-    // Amplifier on one of its cabinets, not on its last two positions ("-", "BYPASS").
-    // Both parameters are found by name; a plug-in without them is taken to have it.
+    // Whether the current settings keep the cabinet in the chain (host/PluginFacts.h).
     bool cabinetInChain();
 
     // Sets the rate and block size, switches the plug-in on and runs the pre-roll.

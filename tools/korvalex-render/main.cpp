@@ -19,7 +19,7 @@
 #include "tools/korvalex-render/AudioFile.h"
 #include "tools/korvalex-render/Batch.h"
 #include "tools/korvalex-render/Errors.h"
-#include "tools/korvalex-render/NameLookup.h"
+#include "host/NameLookup.h"
 #include "tools/korvalex-render/Options.h"
 #include "tools/korvalex-render/PluginSession.h"
 #include "tools/korvalex-render/Render.h"
@@ -179,7 +179,13 @@ int run(const Options& options)
     {
         std::unique_ptr<PluginSession> plugin = PluginSession::open(settings.pluginPath);
         settings.program = resolveProgram(*plugin, options.program);
-        settings.parameters = resolveParameters(*plugin, options.settings);
+        if (!options.presetPath.empty()) {
+            const std::vector<float> values = plugin->presetValues(options.presetPath);
+            for (std::size_t i = 0; i < values.size(); ++i)
+                settings.parameters.emplace_back(static_cast<int>(i), values[i]);
+        }
+        for (const auto& setting : resolveParameters(*plugin, options.settings))
+            settings.parameters.push_back(setting);
         if (options.listing()) {
             if (settings.program >= 0)
                 plugin->selectProgram(settings.program);
