@@ -5,8 +5,9 @@
 #include <memory>
 
 #include "dsp/AmpEngine.h"
-#include "vst/AudioEffect.h"
+#include "plugin/HostRate.h"
 #include "plugin/ProgramRecord.h"
+#include "vst/AudioEffect.h"
 
 class AEffGUIEditor;
 
@@ -15,7 +16,7 @@ public:
     explicit CZarelVST(audioMasterCallback host);
     ~CZarelVST() override;
 
-    void resume() override {}
+    void resume() override;
     void setSampleRate(float rate) override;
     void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
 
@@ -50,8 +51,10 @@ public:
 
 private:
     void createEditor();
+    void followHostRate(int latency, float engineRateBefore);
 
     AmpEngine engine;
+    HostRate hostRate;
     std::unique_ptr<ProgramRecord[]> programs;
     AEffGUIEditor* guiEditor = nullptr;
 };

@@ -101,6 +101,8 @@ public:
     virtual bool beginEdit(VstInt32 index);
     virtual bool endEdit(VstInt32 index);
     virtual bool updateDisplay();
+    // Tells the host that the channels or the initial delay have changed; true when it took note.
+    virtual bool ioChanged();
     // Whether the host can do something ("sizeWindow"...): 1 yes, -1 no, 0 unknown.
     virtual VstInt32 canHostDo(char* text);
     // Asks the host to resize the editor's window; true when it did.
