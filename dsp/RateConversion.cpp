@@ -101,9 +101,11 @@ int DownConverter::process(const float* in, int n, float* out)
             ++head_;
             ++headFrame_;
         }
-        if (head_ + kTaps > static_cast<int>(sums_.size())) {
-            std::copy(sums + head_, sums + head_ + kTaps, sums);
-            std::fill(sums + kTaps, sums + sums_.size(), 0.0f);
+        // The sums run to the end of the buffer (all beyond it are still 0): move them to its start.
+        const int size = static_cast<int>(sums_.size());
+        if (head_ + kTaps > size) {
+            std::copy(sums + head_, sums + size, sums);
+            std::fill(sums + (size - head_), sums + size, 0.0f);
             head_ = 0;
         }
         const ResamplingKernel::Taps taps = kernel_.taps(position_.remainder);
