@@ -49,6 +49,8 @@ public:
 private:
     int hostRate_;
     int rows_;
+    bool exact_;               // one row for each fraction
+    double rowsPerRemainder_;  // rows_ / hostRate_
     std::vector<float> table_;  // rows_ + 1 rows of kTaps: the last one is the first shifted by a frame
 };
 
