@@ -101,10 +101,11 @@ public:
     virtual bool beginEdit(VstInt32 index);
     virtual bool endEdit(VstInt32 index);
     virtual bool updateDisplay();
-    // Tells the host that the channels or the initial delay have changed; true when it took note.
-    virtual bool ioChanged();
     // Whether the host can do something ("sizeWindow"...): 1 yes, -1 no, 0 unknown.
     virtual VstInt32 canHostDo(char* text);
     // Asks the host to resize the editor's window; true when it did.
     virtual bool sizeWindow(VstInt32 width, VstInt32 height);
+    // Tells the host that the channels or the initial delay have changed; true when it took
+    // note. Not virtual, so that the virtual table keeps its layout.
+    bool ioChanged();
 };
