@@ -74,7 +74,7 @@ HostRate::~HostRate() = default;
 
 int HostRate::set(float rate)
 {
-    std::lock_guard<std::mutex> lock(changes_);
+    const Turn turn(changing_);
     hostRate_ = rate;
     const int hostRate = static_cast<int>(std::lround(rate));
     RateBridge* running = owned_.get();
@@ -85,7 +85,7 @@ int HostRate::set(float rate)
 
 int HostRate::restart()
 {
-    std::lock_guard<std::mutex> lock(changes_);
+    const Turn turn(changing_);
     return install(static_cast<int>(std::lround(hostRate_)));
 }
 
@@ -106,6 +106,17 @@ int HostRate::install(int hostRate)
             std::this_thread::yield();
     owned_ = std::move(next);
     return latency;
+}
+
+HostRate::Turn::Turn(std::atomic<bool>& busy) : busy_(busy)
+{
+    while (busy_.exchange(true, std::memory_order_acquire))
+        std::this_thread::yield();
+}
+
+HostRate::Turn::~Turn()
+{
+    busy_.store(false, std::memory_order_release);
 }
 
 HostRate::Block::Block(HostRate& rate) : rate_(rate)

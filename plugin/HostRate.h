@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include "dsp/RateConversion.h"
@@ -81,9 +80,22 @@ public:
     };
 
 private:
+    // Rate changes take turns. They are rare and short, so one that comes second spins
+    // until the first is done: no lock object of the system is needed.
+    class Turn {
+    public:
+        explicit Turn(std::atomic<bool>& busy);
+        ~Turn();
+        Turn(const Turn&) = delete;
+        Turn& operator=(const Turn&) = delete;
+
+    private:
+        std::atomic<bool>& busy_;
+    };
+
     int install(int hostRate);
 
-    std::mutex changes_;
+    std::atomic<bool> changing_{false};
     std::unique_ptr<RateBridge> owned_;          // what bridge_ points to
     std::atomic<RateBridge*> bridge_{nullptr};   // read by the audio thread
     std::atomic<unsigned> audioBlocks_{0};       // odd while the audio thread is inside a block
