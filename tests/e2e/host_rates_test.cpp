@@ -59,16 +59,18 @@ std::vector<float> sines(int rate, double seconds, const std::vector<double>& fr
     return x;
 }
 
-// The amplitude at an integer frequency over one second of `y` from `begin` (whole cycles).
+// The amplitude at an even frequency over half a second of `y` from `begin` (whole cycles,
+// so that other even frequencies do not leak into it).
 double amplitudeAt(const std::vector<float>& y, std::size_t begin, int rate, double frequency)
 {
+    const int frames = rate / 2;
     double s = 0.0, c = 0.0;
-    for (int n = 0; n < rate; ++n) {
+    for (int n = 0; n < frames; ++n) {
         const double phase = 2.0 * kPi * frequency * static_cast<double>(n) / rate;
         s += y[begin + static_cast<std::size_t>(n)] * std::sin(phase);
         c += y[begin + static_cast<std::size_t>(n)] * std::cos(phase);
     }
-    return 2.0 * std::hypot(s, c) / rate;
+    return 2.0 * std::hypot(s, c) / frames;
 }
 
 double toDb(double ratio)
@@ -177,32 +179,44 @@ TEST(HostRates, BlockLengthsDoNotChangeTheOutput)
     }
 }
 
-TEST(HostRates, CabinetSoundsTheSameAtEveryRate)
+TEST(HostRates, CabinetAndEqualiserSoundTheSameAtEveryRate)
 {
-    // Bank B's first cabinet, its level at 5, 8 and 12 kHz against 1 kHz, at every rate as at
-    // 44.1 kHz (where it is -14, -35 and -57 dB; at 96 kHz the cabinet used to sound an octave
-    // up, at +5, -1 and -14 dB).
-    const double frequencies[] = {1000.0, 5000.0, 8000.0, 12000.0};
-    double designed[4] = {};
+    // Bank B's first cabinet, its level at 5, 8 and 12 kHz against 1 kHz (-14, -35 and -57 dB
+    // at 44.1 kHz; at 96 kHz the cabinet used to sound an octave up, at +5, -1 and -14 dB);
+    // then the equaliser's mid band, 15 dB up at 2.2 kHz and a quarter octave wide, which is
+    // designed for the rate it runs at (44.1 kHz) whatever the host's.
+    const std::vector<double> frequencies = {1000.0, 5000.0, 8000.0, 12000.0, 2200.0};
+    auto equaliser = [](PluginHost& host) {
+        plainCabinet(host);
+        host.setParameter(kPeqBypass, 1.0f);
+        host.setParameter(kMidGain, 1.0f);
+        host.setParameter(kMidFreq, 0.5f);
+        host.setParameter(kMidBand, 0.0f);
+    };
+    std::vector<double> designed[2];
     for (float rate : {44100.0f, 48000.0f, 88200.0f, 96000.0f}) {
         SCOPED_TRACE(rate);
         const int hostRate = static_cast<int>(rate);
-        double levels[4] = {};
-        for (int k = 0; k < 4; ++k) {
+        for (int withEqualiser = 0; withEqualiser < 2; ++withEqualiser) {
+            // All the tones at once, low enough for every stage to stay linear.
             std::unique_ptr<PluginHost> host = pluginAt(rate);
             ASSERT_TRUE(host);
-            plainCabinet(*host);
-            const Stereo y = run(*host, sines(hostRate, 1.5, {frequencies[k]}, 0.05));
-            levels[k] = amplitudeAt(y.left, static_cast<std::size_t>(hostRate / 2), hostRate, frequencies[k]);
-        }
-        for (int k = 1; k < 4; ++k) {
-            const double relative = toDb(levels[k] / levels[0]);
+            withEqualiser ? equaliser(*host) : plainCabinet(*host);
+            const Stereo y = run(*host, sines(hostRate, 0.8, frequencies, 0.01));
+            std::vector<double> levels;
+            for (double frequency : frequencies)
+                levels.push_back(toDb(amplitudeAt(y.left, static_cast<std::size_t>(hostRate / 4), hostRate, frequency)));
+            const double reference = levels[0];
+            for (double& level : levels)
+                level -= reference;
             if (rate == 44100.0f)
-                designed[k] = relative;
-            EXPECT_NEAR(relative, designed[k], 0.5) << frequencies[k] << " Hz";
+                designed[withEqualiser] = levels;
+            for (std::size_t k = 1; k < levels.size(); ++k)
+                EXPECT_NEAR(levels[k], designed[withEqualiser][k], 0.5) << frequencies[k] << " Hz";
         }
     }
-    EXPECT_NEAR(designed[1], -14.1, 0.5);
+    EXPECT_NEAR(designed[0][1], -14.1, 0.5);
+    EXPECT_GT(designed[1][4] - designed[0][4], 12.0) << "the equaliser's boost at 2.2 kHz";
 }
 
 TEST(HostRates, DelayAndTremoloKeepTheirTimes)
@@ -310,9 +324,12 @@ TEST(HostRates, RateChangesLeaveNoMemoryBehind)
     cycle(2);  // the allocator settles: the largest kernels come from the heap, not the system, from then on
     ProcessFootprint::measure();  // its own first call keeps a little
     const std::int64_t before = ProcessFootprint::measure().heapInUse;
-    cycle(10);
+    constexpr int kCycles = 10;
+    cycle(kCycles);
     const std::int64_t after = ProcessFootprint::measure().heapInUse;
-    EXPECT_EQ(after, before);
+    // Nothing at all on Linux; a system heap may move by a few bytes. The smallest converter
+    // pair left behind would be over 40 kB, and 140 are built here.
+    EXPECT_LT(after - before, 1024 * kCycles) << "heap in use " << before << " -> " << after << " bytes";
 }
 
 TEST(HostRates, RateChangesWhileProcessingStayFinite)
