@@ -1,7 +1,7 @@
 #pragma once
 // The engine at the host's sample rate. Every engine block is designed for 44100 Hz; at that
 // rate (and below it, which the plug-in takes as 44100 Hz) the engine runs on the host's
-// frames directly. At any other rate a RateBridge converts the host's frames to 44100 Hz,
+// frames directly. At any higher rate a RateBridge converts the host's frames to 44100 Hz,
 // runs the engine on them, and converts its output back, so that every rate sounds as
 // 44100 Hz does, for a latency of a millisecond and a half.
 
@@ -22,6 +22,8 @@ public:
 
     // A bridge for `hostRate` Hz (above 44100), or null when memory runs short.
     static std::unique_ptr<RateBridge> create(int hostRate);
+    RateBridge(const RateBridge&) = delete;
+    RateBridge& operator=(const RateBridge&) = delete;
 
     int hostRate() const { return kernel_.hostRate(); }
     // Host frames from input to output: the converters' round trip.
