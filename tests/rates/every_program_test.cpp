@@ -11,7 +11,7 @@
 // weighted by how much of a program's sound lies that high; what the engine makes above
 // 18 kHz (the drive's harmonics) is left out of the comparison. Measured: -65 dB for the
 // worst programs (14 and 58, the DI at 96 kHz), -82 dB in the median. The bound, -60 dB
-// (0.1 %), is far below anything audible and far below what a misplaced frame (-20 dB) or a
+// (0.1 %), is far below anything audible and far below what a frame off (-9 to -16 dB) or a
 // block designed for the wrong rate (about 0 dB) gives.
 
 #include <gtest/gtest.h>
