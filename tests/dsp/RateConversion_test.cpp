@@ -151,7 +151,8 @@ TEST(RateConversion, UpConversionAddsNoImages)
             std::size_t pushed = 0;
             inPieces(frames, {256}, [&](std::size_t start, int n) {
                 // Every engine frame the next host frames need, and more.
-                const std::size_t need = std::min(e.size(), (start + n) * kEngineRate / rate + 40);
+                const auto upTo = static_cast<std::size_t>(static_cast<double>(start + n) * kEngineRate / rate) + 40;
+                const std::size_t need = std::min(e.size(), upTo);
                 up.push(e.data() + pushed, e.data() + pushed, static_cast<int>(need - pushed));
                 pushed = need;
                 up.pull(y.data() + start, right.data() + start, n);
