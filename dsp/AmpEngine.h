@@ -55,6 +55,11 @@ public:
     void stepSwitchFades();
     // Input and output buffers may be the same memory.
     void process(const float* inLeft, const float* inRight, float* outLeft, float* outRight, int frames);
+    // The `n` frames from `offset` on of a block of `frames` frames that arrives in parts (as
+    // a rate converter delivers it): the part at offset 0 begins the block, the part that
+    // reaches its end ends it. The parts give the samples of the whole block in one call.
+    void processPart(const float* inLeft, const float* inRight, float* outLeft, float* outRight, int n, int offset,
+                     int frames);
 
     float compressorMeter() const { return compressorMeter_; }
     float gateMeter() const { return gateMeter_; }

@@ -95,10 +95,34 @@ void CZarelVST::setSampleRate(float rate)
     if (!std::isfinite(rate))
         return;
     sampleRate = std::clamp(rate, kMinimumSampleRate, kMaximumSampleRate);
+    const float engineRateBefore = hostRate.engineRate();
+    followHostRate(hostRate.set(sampleRate), engineRateBefore);
+}
+
+void CZarelVST::resume()
+{
+    const float engineRateBefore = hostRate.engineRate();
+    followHostRate(hostRate.restart(), engineRateBefore);
+}
+
+// The converters' latency is the plug-in's; the equaliser is designed for the rate it runs at.
+void CZarelVST::followHostRate(int latency, float engineRateBefore)
+{
+    if (hostRate.engineRate() != engineRateBefore)
+        engine.designEqualiser(hostRate.engineRate());
+    if (cEffect.initialDelay != latency) {
+        setInitialDelay(latency);
+        ioChanged();
+    }
 }
 
 void CZarelVST::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames)
 {
+    const HostRate::Block block(hostRate);
+    if (RateBridge* bridge = block.bridge()) {
+        bridge->process(engine, inputs[0], inputs[1], outputs[0], outputs[1], sampleFrames);
+        return;
+    }
     stepSwitchFades();
     engine.process(inputs[0], inputs[1], outputs[0], outputs[1], sampleFrames);
 }
@@ -123,7 +147,7 @@ void CZarelVST::setParameter(VstInt32 index, float value)
         if (index == kBankAB)
             setParameter(kAmplifier, engine.setting(kAmplifier));
     }
-    engine.designEqualiser(getSampleRate());
+    engine.designEqualiser(hostRate.engineRate());
     if (programs)
         programs[curProgram].values[index] = value;
     if (guiEditor)

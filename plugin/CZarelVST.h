@@ -5,11 +5,11 @@
 #include <memory>
 
 #include "dsp/AmpEngine.h"
-#include "vst/AudioEffect.h"
+#include "plugin/HostRate.h"
 #include "plugin/ProgramRecord.h"
+#include "vst/AudioEffect.h"
 
 class AEffGUIEditor;
-
 
 class CZarelVST : public AudioEffectX {
 public:
@@ -21,7 +21,7 @@ public:
     CZarelVST(audioMasterCallback host, EditorFactory makeEditor);
     ~CZarelVST() override;
 
-    void resume() override {}
+    void resume() override;
     void setSampleRate(float rate) override;
     void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
 
@@ -62,8 +62,10 @@ public:
 private:
     // A host's content scale request: the scale of its display for the panel.
     VstIntPtr takeContentScale(float factor);
+    void followHostRate(int latency, float engineRateBefore);
 
     AmpEngine engine;
+    HostRate hostRate;
     std::unique_ptr<ProgramRecord[]> programs;
     AEffGUIEditor* guiEditor = nullptr;
 };

@@ -265,6 +265,11 @@ bool AudioEffectX::updateDisplay()
     return callHost(audioMasterUpdateDisplay) != 0;
 }
 
+bool AudioEffectX::ioChanged()
+{
+    return callHost(audioMasterIOChanged) != 0;
+}
+
 VstInt32 AudioEffectX::canHostDo(char* text)
 {
     return static_cast<VstInt32>(callHost(audioMasterCanDo, 0, 0, text));

@@ -107,4 +107,7 @@ public:
     virtual VstInt32 canHostDo(char* text);
     // Asks the host to resize the editor's window; true when it did.
     virtual bool sizeWindow(VstInt32 width, VstInt32 height);
+    // Tells the host that the channels or the initial delay have changed; true when it took
+    // note. Not virtual, so that the virtual table keeps its layout.
+    bool ioChanged();
 };

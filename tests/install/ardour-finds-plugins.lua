@@ -24,7 +24,8 @@ local function find(id, kind, kindName)
   if info:isnil() then
     error("Ardour's plug-in scan found no " .. kindName .. " " .. id)
   end
-  print("found " .. kindName .. " " .. info.path)
+  -- A Linux VST is known by its file, an LV2 plug-in by its URI (its path reads NOPATH).
+  print("found " .. kindName .. " " .. (kind == ARDOUR.PluginType.LV2 and id or info.path))
   local insert = ARDOUR.LuaAPI.new_plugin(Session, id, kind, "")
   if insert:isnil() then
     error("Ardour found the " .. kindName .. " " .. id .. " but cannot load it")

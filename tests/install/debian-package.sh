@@ -149,6 +149,7 @@ run_ardour_lua "$work/ardour-load.log" "$here/ardour-finds-plugins.lua" "$work/a
   /usr/lib/vst/korvalex.so "${lv2[@]}"
 sed -n 's/^found /Ardour found and loaded: /p' "$work/ardour-load.log"
 grep -q '^found Linux VST /usr/lib/vst/korvalex.so$' "$work/ardour-load.log" || fail "Ardour did not report the VST"
+[ ${#lv2[@]} -eq 0 ] || grep -qx "found LV2 ${lv2[0]}" "$work/ardour-load.log" || fail "Ardour did not report the LV2 plug-in"
 echo "Ardour: $(since "$t")"
 
 # --- removed with apt ---------------------------------------------------------------------

@@ -172,15 +172,16 @@ TEST_F(RenderAudio, AlignmentFollowsTheCabinetInAndOut)
 
 TEST_F(RenderAudio, AlignmentHoldsThroughRateConversion)
 {
-    // The same impulse, 10 ms into a 44100 Hz and a 48000 Hz file: the response's peak
-    // comes out at the same time in both, with and without the cabinet delay.
+    // The same impulse, 10 ms into a 44100 Hz, a 48000 Hz and a 96000 Hz file: the
+    // response's peak comes out at the same time in each, with and without the cabinet
+    // delay; the plug-in's own converters (at 48 and 96 kHz) add nothing to it.
     for (bool align : {true, false}) {
         SCOPED_TRACE(align);
         std::vector<std::string> options = {"--program", "0", "--tail", "0", "--float"};
         if (!align)
             options.push_back("--no-align");
         std::vector<double> peakSeconds;
-        for (int rate : {44100, 48000}) {
+        for (int rate : {44100, 48000, 96000}) {
             std::vector<float> x(static_cast<std::size_t>(rate / 10), 0.0f);
             x[static_cast<std::size_t>(rate / 100)] = 0.5f;
             const std::string input = "impulse" + std::to_string(rate) + ".wav";
@@ -195,6 +196,7 @@ TEST_F(RenderAudio, AlignmentHoldsThroughRateConversion)
         const double expectedDelay = align ? 0.0 : kCabinetDelay / 44100.0;
         EXPECT_GE(peakSeconds[0], 0.01 + expectedDelay);
         EXPECT_NEAR(peakSeconds[1], peakSeconds[0], 1.0 / 44100.0);
+        EXPECT_NEAR(peakSeconds[2], peakSeconds[0], 1.0 / 44100.0);
     }
 }
 

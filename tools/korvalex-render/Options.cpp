@@ -259,9 +259,12 @@ Re-amp recorded guitar: render INPUT (a dry DI track) through the Korvalex plug-
 OUTPUT, as a host would play it through the plug-in.
 
 INPUT is any file libsndfile reads (WAV, FLAC, AIFF, Ogg...), mono or stereo; a mono
-track feeds both plug-in inputs. Other sample rates are converted to the plug-in's
-44100 Hz and back. OUTPUT is stereo, its format chosen by its extension (.wav, .flac,
-.aif, .aiff), 24-bit unless --float is given.
+track feeds both plug-in inputs. The plug-in runs at the output rate (the input's
+unless --rate is given), as a host at that rate runs it, and sounds alike at every
+rate: above 44100 Hz it converts to its engine's 44100 Hz and back itself. The input
+is converted to the output rate first if they differ (to 44100 Hz for an output rate
+below that, and the result then to the output rate). OUTPUT is stereo, its format
+chosen by its extension (.wav, .flac, .aif, .aiff), 24-bit unless --float is given.
 
 Sound:
   -p, --program N|NAME   use factory program number N, or the program called NAME
@@ -297,9 +300,12 @@ Output:
                          -90 dBFS for half a second (at most 30 s; the default,
                          'auto'), or exactly SECONDS more. The last 10 ms fade out,
                          so a file never ends on a click.
-      --no-align         keep the cabinet's 31-sample delay instead of removing it
-                         (the delay is there only while the cabinet is in the chain:
-                         Power on, Amplifier not in its last two positions)
+      --no-align         keep the cabinet's delay of 31 samples at 44100 Hz (0.7 ms)
+                         instead of removing it (it is there only while the cabinet
+                         is in the chain: Power on, Amplifier not in its last two
+                         positions). The latency the plug-in reports to hosts (its
+                         converters', above 44100 Hz) is always removed, as a host
+                         with delay compensation does.
   -r, --rate HZ          output sample rate (default: the input's)
       --float            write 32-bit float samples (WAV and AIFF)
   -o, --output-dir DIR   render every INPUT into DIR, in parallel, keeping its name

@@ -156,14 +156,19 @@ bool PluginSession::cabinetInChain()
     return ::cabinetInChain(*host_);
 }
 
-void PluginSession::start()
+void PluginSession::start(int rate)
 {
-    host_->setSampleRate(static_cast<float>(kPluginRate));
+    host_->setSampleRate(static_cast<float>(rate));
     host_->setBlockSize(kBlockSize);
     host_->setMainsOn(true);
     std::vector<float> silence(2 * kBlockSize, 0.0f), ignored(2 * kBlockSize);
     for (int block = 0; block < kPrerollBlocks; ++block)
         processBlock(silence.data(), ignored.data(), kBlockSize);
+}
+
+int PluginSession::reportedLatency() const
+{
+    return host_->effect()->initialDelay;
 }
 
 void PluginSession::processBlock(const float* stereoIn, float* stereoOut, std::size_t count)

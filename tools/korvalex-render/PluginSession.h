@@ -11,13 +11,14 @@
 
 class PluginHost;
 
-// The rate the plug-in's engine is designed for; other rates are converted around it.
-constexpr int kPluginRate = 44100;
+// The rate the plug-in's engine is designed for. The plug-in takes lower rates as this one,
+// and runs any higher rate through converters of its own.
+constexpr int kEngineRate = 44100;
 // Frames per processing call, fixed so every render of the same input is the same.
 constexpr int kBlockSize = 512;
-// The cabinet's delay (host/PluginFacts.h): the plug-in reports no latency to hosts
-// (initialDelay 0), so the tool knows the figure itself and removes it to line the output
-// up with the input.
+// The cabinet's delay (host/PluginFacts.h): the plug-in does not report it to hosts (only
+// its converters' latency), so the tool knows the figure itself and removes it to line the
+// output up with the input.
 // Blocks of silence processed before the audio. A new instance opens its level ramps and
 // switch crossfades over its first blocks; a host playing a track has run them long
 // before the first note, and so does the tool.
@@ -52,7 +53,9 @@ public:
     bool cabinetInChain();
 
     // Sets the rate and block size, switches the plug-in on and runs the pre-roll.
-    void start();
+    void start(int rate);
+    // The latency the plug-in reports to hosts, in frames at its rate (after start).
+    int reportedLatency() const;
     // Processes `count` (at most kBlockSize) interleaved stereo frames as one block.
     void processBlock(const float* stereoIn, float* stereoOut, std::size_t count);
 
