@@ -7,9 +7,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "host/PluginHost.h"
+#include "host/PluginFacts.h"
 #include "live/Paths.h"
-#include "vst/KorvalexRequests.h"
 
 namespace live {
 
@@ -37,12 +36,19 @@ std::string fileName(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// A path that still names the file when the program is started from another folder.
+// A path that still names the file when the program is started from another folder, in
+// one spelling (no "//", "/./" or "/../", no slash at the end), so that the file playing
+// is found among the folder's.
 std::string absolute(const std::string& path)
 {
     std::error_code error;
     const std::filesystem::path full = std::filesystem::absolute(path, error);
-    return error ? path : full.lexically_normal().string();
+    if (error)
+        return path;
+    std::string normal = full.lexically_normal().string();
+    while (normal.size() > 1 && normal.back() == '/')
+        normal.pop_back();
+    return normal;
 }
 
 bool isReady(const std::future<CabinetFile>& f)
@@ -53,7 +59,7 @@ bool isReady(const std::future<CabinetFile>& f)
 }  // namespace
 
 CabinetChoice::CabinetChoice(PluginHost& plugin, std::string folder, Report report)
-    : plugin_(plugin), folder_(std::move(folder)), report_(std::move(report))
+    : plugin_(plugin), folder_(folder.empty() ? folder : absolute(folder)), report_(std::move(report))
 {
 }
 
@@ -131,15 +137,7 @@ bool CabinetChoice::play(const CabinetFile& file, const std::string& path, const
     return true;
 }
 
-bool CabinetChoice::send(const std::vector<float>& taps)
-{
-    KorvalexCabinetRequest request{};
-    request.size = sizeof request;
-    request.length = static_cast<VstInt32>(taps.size());
-    request.taps = taps.empty() ? nullptr : taps.data();
-    request.gainDb = static_cast<float>(gainDb_);
-    return plugin_.dispatch(effVendorSpecific, kKorvalexVendorIndex, kKorvalexCabinetRequest, &request) == 1;
-}
+bool CabinetChoice::send(const std::vector<float>& taps) { return sendCabinetResponse(plugin_, taps, gainDb_); }
 
 void CabinetChoice::abandonPending()
 {

@@ -38,7 +38,6 @@ public:
     // reads, sorted by name with letter case ignored.
     void rescan();
     const std::vector<std::string>& files() const { return files_; }
-    std::string pathOf(const std::string& file) const { return folder_ + "/" + file; }
 
     // The file playing (an absolute path), or empty for the program's own cabinet.
     const std::string& path() const { return path_; }

@@ -191,7 +191,9 @@ MIDIMAP  -m, --midi-map FILE     replace the map by FILE's lines "CC = parameter
 Window:
       --no-gui            run without a window (on a rack or a small board); Ctrl-C or
                           SIGTERM ends it
-  In the window, Page Up and Page Down step through the programs.
+  In the window, Page Up and Page Down step through the programs. A right-click on the
+  panel's logo chooses its zoom (100%, 150%, 200% or automatic, from the desktop's
+  Xft.dpi); the window and the strip follow it.
 Other:
   -v, --verbose           also show the JACK library's own messages
   -h, --help              show this help and exit
@@ -200,8 +202,8 @@ Other:
 Files: the state of the last session is kept in $XDG_CONFIG_HOME/korvalex/live.conf
 (~/.config/korvalex/live.conf), the user presets (.fxp) in
 $XDG_DATA_HOME/korvalex/presets/ (~/.local/share/korvalex/presets/), the cabinet
-impulse responses in $XDG_DATA_HOME/korvalex/cabinets/. The panel's zoom (a right-click
-on its logo) is kept in $XDG_CONFIG_HOME/korvalex/settings.conf; the window follows it.
+impulse responses in $XDG_DATA_HOME/korvalex/cabinets/, the panel's zoom in
+$XDG_CONFIG_HOME/korvalex/settings.conf (shared with the plug-in's panel in every host).
 
 Exit status: 0 when ended by the user, 1 when it could not start (no JACK server, no
 display), 2 for a usage error, 3 when the JACK server went away while it ran (the

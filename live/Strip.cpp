@@ -76,6 +76,7 @@ std::vector<std::string> fillCabinetMenu(COptionMenu& menu, const std::string& f
         add("-", "");
         add(playing, playing);
     }
+    menu.setValue(static_cast<float>(std::find(paths.begin(), paths.end(), playing) - paths.begin()));
     return paths;
 }
 
@@ -173,8 +174,6 @@ void Strip::refillCabinetMenu()
 {
     cabinet_.rescan();
     cabinetPaths_ = fillCabinetMenu(*cabinetMenu_, cabinet_.folder(), cabinet_.files(), cabinet_.path());
-    const auto playing = std::find(cabinetPaths_.begin(), cabinetPaths_.end(), cabinet_.path());
-    cabinetMenu_->setValue(static_cast<float>(playing - cabinetPaths_.begin()));
     cabinetMenu_->setShownText(cabinet_.name());
 }
 

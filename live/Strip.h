@@ -33,9 +33,9 @@ void fillProgramMenu(COptionMenu& menu, COptionMenu& presetsMenu, const std::vec
                      const std::vector<std::string>& presetLabels);
 
 // The cabinet menu's entries: the program's own, the files of the cabinet folder (or a
-// greyed line that says where to put them), and a file played from elsewhere (--cabinet).
-// Answers the file each entry chooses, by position: empty for the program's own (the
-// first) and for the entries that choose nothing.
+// greyed line that says where to put them), and a file played from elsewhere (--cabinet);
+// the one playing is checked. Answers the file each entry chooses, by position: empty for
+// the program's own (the first) and for the entries that choose nothing.
 std::vector<std::string> fillCabinetMenu(COptionMenu& menu, const std::string& folder,
                                          const std::vector<std::string>& files, const std::string& playing);
 
