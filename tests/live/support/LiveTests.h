@@ -162,9 +162,11 @@ bool playThroughLive(const std::vector<std::string>& args, const Scratch& scratc
                                         const std::vector<std::string>& renderArgs, const std::vector<float>& left,
                                         const std::vector<float>& right, float tolerance = 0.0f);
 
-// What a cabinet file's output may differ by, against the render's peak (the longer
-// partitions' rounding, 1e-6 of the peak there, carried through the stages after it).
-constexpr float kCabinetFileTolerance = 1e-5f;
+// What a cabinet file's output may differ by, against the render's peak: the rounding of
+// its longer partitions, which depends on where the DI began against their 512-sample
+// blocks, reaches 1.4e-4 of the peak at the chain's output. A file 0.1 dB louder differs by
+// 1.2e-2, another cabinet by the whole signal.
+constexpr float kCabinetFileTolerance = 1e-3f;
 
 // A guitar-like DI (plucked strings, peaks about -10 dBFS), deterministic.
 std::vector<float> guitarDi(double seconds, uint64_t seed = 7);
