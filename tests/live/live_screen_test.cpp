@@ -138,18 +138,6 @@ gui::platform::PopupMenu cabinetMenuItems(const std::string& folder, const std::
     return items;
 }
 
-// The zoom menu the panel opens on its logo, as it lays it out.
-gui::platform::PopupMenu zoomMenuItems()
-{
-    gui::platform::PopupMenu items(6);
-    const char* labels[] = {"Zoom", "100%", "150%", "200%", "", "Automatic (100%)"};
-    for (size_t i = 0; i < items.size(); ++i)
-        items[i].label = labels[i];
-    items[0].disabled = true;
-    items[4].kind = gui::platform::PopupItem::Kind::Separator;
-    return items;
-}
-
 class LiveOnScreen : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { displayReady = windowtest::startDisplay(displayProblem); }
@@ -216,7 +204,7 @@ protected:
         desktop->button(3, true);
         desktop->button(3, false);
         ASSERT_TRUE(waitUntil([&] { return desktop->popupMenus().size() == 1; })) << "no zoom menu";
-        const ScreenRect item = windowtest::popupItemOnScreen(*desktop, 0, zoomMenuItems(), index, zoom);
+        const ScreenRect item = windowtest::popupItemOnScreen(*desktop, 0, windowtest::zoomMenuItems(), index, zoom);
         desktop->moveTo(windowtest::centreX(item), windowtest::centreY(item));
         desktop->button(1, true);
         desktop->button(1, false);
