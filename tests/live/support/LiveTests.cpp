@@ -288,6 +288,8 @@ TestRig::Take TestRig::playAndRecord(const std::vector<float>& di, std::vector<f
     length_ = di.size();
     played_ = 0;
     recorded_ = 0;
+    if (!waitUntil([&] { return quietFrames_.load() >= kSettledFrames; }, std::chrono::seconds(60)))
+        return Take::Failed;
     const uint32_t xruns = xruns_.load(), gaps = gaps_.load();
     state_ = kRequested;
     const bool done = waitUntil([&] { return recorded_.load() >= length_; }, std::chrono::seconds(120));
@@ -380,17 +382,26 @@ int TestRig::onPlayer(jack_nframes_t frames, void* self)
     return 0;
 }
 
+void TestRig::countQuietFrames(const float* left, const float* right, jack_nframes_t frames)
+{
+    std::size_t quiet = quietFrames_.load(std::memory_order_relaxed);
+    for (jack_nframes_t i = 0; i < frames; ++i)
+        quiet = std::fabs(left[i]) <= kSilence && std::fabs(right[i]) <= kSilence ? quiet + 1 : 0;
+    quietFrames_.store(quiet, std::memory_order_relaxed);
+}
+
 int TestRig::onRecorder(jack_nframes_t frames, void* self)
 {
     auto* rig = static_cast<TestRig*>(self);
+    const auto* left = static_cast<const float*>(jack_port_get_buffer(rig->recLeft_, frames));
+    const auto* right = static_cast<const float*>(jack_port_get_buffer(rig->recRight_, frames));
+    rig->countQuietFrames(left, right, frames);
     if (rig->state_.load() != kPlaying || rig->recorded_.load() >= rig->length_)
         return 0;
     const jack_nframes_t now = jack_last_frame_time(rig->recorder_);
     const jack_nframes_t start = rig->startFrame_.load();
     if (static_cast<int32_t>(now - start) < 0)
         return 0;
-    const auto* left = static_cast<const float*>(jack_port_get_buffer(rig->recLeft_, frames));
-    const auto* right = static_cast<const float*>(jack_port_get_buffer(rig->recRight_, frames));
     const std::size_t at = now - start;
     for (jack_nframes_t i = 0; i < frames && at + i < rig->length_; ++i) {
         rig->recordLeft_[at + i] = left[i];

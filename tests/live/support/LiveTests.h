@@ -99,9 +99,11 @@ public:
     // Connects DI -> Korvalex:guitar_in, its outputs -> the recorder, MIDI -> midi_in.
     bool connectTo(const std::string& client);
     enum class Take { Clean, Disturbed, Failed };
-    // Plays `di` from the next cycle on and records the same number of frames; waits. A
-    // take during which the server lost a cycle (an xrun) is Disturbed: what came out is
-    // not what a steady stream gives.
+    // Plays `di` from the next cycle on and records the same number of frames; waits. The
+    // take starts once the client's output has stayed at silence for kSettledFrames (a
+    // program chosen at its start may ring out first, as it does in the renderer's
+    // preroll). A take during which the server lost a cycle (an xrun) is Disturbed: what
+    // came out is not what a steady stream gives.
     Take playAndRecord(const std::vector<float>& di, std::vector<float>& left, std::vector<float>& right);
     // Plays `di` over and over until stop() (for measurements).
     void loop(const std::vector<float>& di);
@@ -120,6 +122,7 @@ private:
     static int onPlayer(jack_nframes_t frames, void* self);
     static int onXrun(void* self);
     static int onRecorder(jack_nframes_t frames, void* self);
+    void countQuietFrames(const float* left, const float* right, jack_nframes_t frames);
 
     jack_client_t* player_ = nullptr;
     jack_client_t* recorder_ = nullptr;
@@ -143,6 +146,7 @@ private:
     jack_nframes_t nextFrame_ = 0;  // player's thread: the frame time the next cycle should have
     std::atomic<uint32_t> lastFrames_{0};
     std::atomic<uint32_t> gaps_{0};
+    std::atomic<std::size_t> quietFrames_{0};  // the recorder's frames of silence in a row
 };
 
 // korvalex-live with `args` (a client named "kx"), the DI played through it; a take
@@ -182,6 +186,8 @@ bool render(const std::string& diWav, const std::string& outWav, const std::vect
 constexpr std::size_t kRenderFadeFrames = 441;
 // The level of the engine's silence.
 constexpr float kSilence = 1e-15f;
+// Silent frames the renderer runs before the first frame it renders (16 blocks of 512).
+constexpr std::size_t kSettledFrames = 8192;
 
 // The value of "parameter N" in a state file, or -1.
 double stateValue(const std::string& stateText, const std::string& key);
