@@ -429,8 +429,9 @@ bool playThroughLive(const std::vector<std::string>& args, const Scratch& scratc
             return false;
         }
         TestRig rig(server);
-        // The plug-in fades its cabinet in over its first blocks, as a renderer's preroll
-        // lets it: the take starts once they have passed.
+        // The plug-in's switch fades run for ten blocks after its start or a program change,
+        // unseen while the output is silent (as they are in a renderer's preroll): a take
+        // starts no sooner.
         if (!rig.ok() || !rig.connectTo("kx") || !rig.waitCycles(kFadeInCycles)) {
             problem = "the test's clients cannot connect to korvalex-live";
             return false;
