@@ -167,15 +167,10 @@ Sound:
                           --input-gain does; the programs are voiced for a DI whose
                           peaks reach about -3 dBFS
       --cabinet FILE      play the impulse response (IR) in FILE in place of the
-                          programs' own cabinet, whatever program plays: any file
-                          libsndfile reads (WAV, AIFF, FLAC...), mono or stereo (summed
-                          to mono), any rate, up to 1 s after its trailing silence
-                          (below -90 dB of its peak) is trimmed; its loudness is matched
-                          to the program's own cabinet, as korvalex-render --cabinet
-                          does. The strip's Cabinet menu offers the files in
-                          $XDG_DATA_HOME/korvalex/cabinets/
-                          (~/.local/share/korvalex/cabinets/). A file that cannot be
-                          used is reported and the program's own cabinet plays.
+                          program's own cabinet, as korvalex-render --cabinet does (any
+                          audio file libsndfile reads, mono or stereo, any rate, up to
+                          1 s, its loudness matched to the program's); a file that
+                          cannot be used is reported and the program's own plays
       --own-cabinet       play the program's own cabinet
       --cabinet-gain DB   raise (or lower) your own cabinet by DB decibels on top of
                           the match (-40 to 40); kept for every file played
@@ -201,9 +196,9 @@ Other:
 
 Files: the state of the last session is kept in $XDG_CONFIG_HOME/korvalex/live.conf
 (~/.config/korvalex/live.conf), the user presets (.fxp) in
-$XDG_DATA_HOME/korvalex/presets/ (~/.local/share/korvalex/presets/), the cabinet
-impulse responses in $XDG_DATA_HOME/korvalex/cabinets/, the panel's zoom in
-$XDG_CONFIG_HOME/korvalex/settings.conf (shared with the plug-in's panel in every host).
+$XDG_DATA_HOME/korvalex/presets/ (~/.local/share/korvalex/presets/), the IR files the
+Cabinet menu offers in $XDG_DATA_HOME/korvalex/cabinets/, the panel's zoom in
+$XDG_CONFIG_HOME/korvalex/settings.conf (as the plug-in's panel keeps it in any host).
 
 Exit status: 0 when ended by the user, 1 when it could not start (no JACK server, no
 display), 2 for a usage error, 3 when the JACK server went away while it ran (the
