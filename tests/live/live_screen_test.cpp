@@ -208,10 +208,15 @@ protected:
         desktop->moveTo(windowtest::centreX(item), windowtest::centreY(item));
         desktop->button(1, true);
         desktop->button(1, false);
-        Picture shot;
-        ASSERT_TRUE(waitUntil([&] { return desktop->capture(window, shot) && shot.width == width; }))
-            << "the window is " << shot.width << " wide";
         zoom = static_cast<int32_t>(std::lround(100.0 * width / strip::kWidth));
+        // The window takes the size first; the strip and the panel are drawn at it after
+        // (their windows are black until then).
+        const int32_t stripBottom = gui::Scale(zoom).toDeviceY(strip::kHeight) - 1;
+        Picture shot;
+        ASSERT_TRUE(waitUntil([&] {
+            return desktop->capture(window, shot) && shot.width == width && shot.at(width - 1, stripBottom) != 0 &&
+                   shot.at(width - 1, shot.height - 1) != 0;
+        })) << "the window is " << shot.width << " wide";
     }
 
     // A part of the window as it is now: a strip control's, where it is drawn at the zoom.
