@@ -97,9 +97,20 @@ TEST_F(EditorTest, RequestsAtOddTimesDoNoHarm)
     setParameter(3, 0.3f);
 
     open();
-    open();  // again without a close: the panel moves to the new window
+    // Again without a close: the panel moves to the new window, and nothing of the first
+    // open is held any more but by this test (a frame left alive would hold its page).
+    CView* first[] = {editor->getAmpPage(), editor->getEffectsPage(), ampControl(5, Kind::AnimKnob),
+                      effectsControl(40, Kind::AnimKnob)};
+    for (CView* view : first)
+        view->retain();
+    open();
     EXPECT_EQ(window->parentWindow(), &parents[1]);
     EXPECT_NE(shownPage(), nullptr);
+    for (CView* view : first) {
+        EXPECT_NE(view, shownPage());
+        EXPECT_EQ(view->getNbReference(), 1);
+        view->release();
+    }
     close();
     close();
     idle();
