@@ -187,13 +187,6 @@ TEST_F(EditorTest, HostChangesMoveTheControls)
     EXPECT_NE(widthDisplay->getValue(), 0.8f);
     idle();
     EXPECT_EQ(widthDisplay->getValue(), 0.8f);  // at the next idle
-
-    setParameter(39, 0.0f);  // Space off: the display rests on its first image
-    setParameter(40, 0.6f);
-    idle();
-    EXPECT_EQ(widthKnob->getValue(), 0.6f);
-    EXPECT_EQ(widthDisplay->getValue(), 0.0f);
-    EXPECT_EQ(effectsControl(39, Kind::MovieBitmap)->getValue(), 0.0f);
 }
 
 TEST_F(EditorTest, AProgramWhosePageIsTheEffectsPageShowsIt)
@@ -207,28 +200,57 @@ TEST_F(EditorTest, AProgramWhosePageIsTheEffectsPageShowsIt)
     EXPECT_EQ(shownPage(), editor->getEffectsPage());
 }
 
-TEST_F(EditorTest, MetersFollowTheAudioWhileTheAmpPageIsShown)
+TEST_F(EditorTest, LampsMetersAndIndicatorsFollowTheirReadingsWhileThePanelStaysOpen)
 {
-    open();
-    setParameter(25, 1.0f);   // compressor on
-    setParameter(29, 0.0f);   // lowest threshold
-    setParameter(30, 1.0f);   // highest ratio
-    setParameter(32, 1.0f);   // gate on
-    setParameter(36, 1.0f);   // highest threshold: a quiet signal stays shut out
-    std::vector<float> left(512), right(512), outL(512), outR(512);
-    for (size_t i = 0; i < left.size(); ++i)
-        left[i] = right[i] = 0.8f * ((i / 20) % 2 ? 1.0f : -1.0f);
-    float* in[2] = {left.data(), right.data()};
-    float* out[2] = {outL.data(), outR.data()};
-    for (int block = 0; block < 40; ++block)
-        plugin->processReplacing(in, out, 512);
-    idle();
-    EXPECT_EQ(shownPage(), editor->getAmpPage());
-    auto* meter = editor->effectsControl(42);
-    auto* gateLamp = editor->effectsControl(43);
-    EXPECT_LT(parameter(54), 1.0f);
-    EXPECT_EQ(meter->getValue(), parameter(54));
-    EXPECT_EQ(gateLamp->getValue(), parameter(55));
+    // Every reading changes twice after the open, on whichever page is shown; each idle
+    // brings every display refreshed at idle to its reading (the width display rests on
+    // its first image while Space is off).
+    auto play = [&](float level) {
+        std::vector<float> in(512, 0.0f), out(512);
+        for (size_t i = 0; i < in.size(); ++i)
+            in[i] = level * ((i / 20) % 2 ? 1.0f : -1.0f);
+        float* inputs[2] = {in.data(), in.data()};
+        float* outputs[2] = {out.data(), out.data()};
+        for (int block = 0; block < 40; ++block)
+            plugin->processReplacing(inputs, outputs, 512);
+    };
+    struct Step {
+        float inputHiLow, space, width, dynamics;
+    };
+    for (float page : {0.0f, 1.0f}) {
+        SCOPED_TRACE(page == 0.0f ? "amp page shown" : "effects page shown");
+        setParameter(52, page);
+        setParameter(29, 1.0f);  // compressor threshold -40 dB, ratio 5: a quiet note is compressed
+        setParameter(30, 1.0f);
+        setParameter(33, 1.0f);  // the gate after the compressor, threshold 0 dB: the note is gated
+        setParameter(36, 1.0f);
+        open();
+        idle();
+        CControl* displays[] = {ampControl(2, Kind::MovieBitmap), effectsControl(39, Kind::MovieBitmap),
+                                effectsControl(40, Kind::MovieBitmap), effectsControl(54, Kind::VuMeter),
+                                effectsControl(55, Kind::MovieBitmap)};
+        float before[5] = {};
+        for (int k = 0; k < 5; ++k)
+            before[k] = displays[k]->getValue();
+        for (const Step& step : {Step{0.0f, 1.0f, 0.8f, 1.0f}, Step{1.0f, 0.0f, 0.3f, 0.0f}}) {
+            setParameter(2, step.inputHiLow);
+            setParameter(39, step.space);
+            setParameter(40, step.width);
+            setParameter(25, step.dynamics);
+            setParameter(32, step.dynamics);
+            play(0.05f);
+            idle();
+            const float expected[5] = {parameter(2), parameter(39), step.space != 0.0f ? step.width : 0.0f,
+                                       parameter(54), parameter(55)};
+            for (int k = 0; k < 5; ++k) {
+                EXPECT_NE(expected[k], before[k]) << "display " << k << ": the reading did not change";
+                EXPECT_EQ(displays[k]->getValue(), expected[k]) << "display " << k;
+                before[k] = expected[k];
+            }
+        }
+        EXPECT_EQ(shownPage(), page == 0.0f ? editor->getAmpPage() : editor->getEffectsPage());
+        close();
+    }
 }
 
 TEST_F(EditorTest, ThrottledIdleKeepsItsPace)
