@@ -65,18 +65,71 @@ TEST_F(LoadedPlugin, PercentTextsTruncateTheFloat)
     EXPECT_EQ(shown(*host, kTreble, 1.0f), "100");
 }
 
-TEST_F(LoadedPlugin, SwitchTextsTestAboveZero)
+// Every switch at values strictly between 0 and 1 (0.5 above all) and at 0 and 1: its text
+// names what its rule makes of the value, and the sound is that of 0 or 1 accordingly. Most
+// switches count as on above 0 (Power, Input HiLow: exactly 0 is off); the crossfaded ones
+// move only at exactly 0 or 1 and otherwise stay where they were; the equaliser runs its
+// filters only at exactly 1 (at EQ Gain 0.5, its step is then unity).
+TEST(Parameters, SwitchesBetweenZeroAndOneFollowTheirRules)
 {
-    EXPECT_EQ(shown(*host, kPower, 0.3f), "On");
-    EXPECT_EQ(shown(*host, kPower, 0.0f), "Off");
-    EXPECT_EQ(shown(*host, kInputHiLow, 1.0f), "High");
-    EXPECT_EQ(shown(*host, kInputHiLow, 0.0f), "Low");
-    EXPECT_EQ(shown(*host, kPrePostComp, 1.0f), "Post");
-    EXPECT_EQ(shown(*host, kPrePostGate, 0.0f), "Pre");
-    EXPECT_EQ(shown(*host, kChorusPhaser, 1.0f), "Phaser");
-    EXPECT_EQ(shown(*host, kChorusPhaser, 0.0f), "Chorus");
-    EXPECT_EQ(shown(*host, kCenterPan, 0.01f), "Pan");
-    EXPECT_EQ(shown(*host, kCenterPan, 0.0f), "Center");
+    enum class Rule { OnAboveZero, Holds, OnlyAtOne };
+    const struct {
+        int index;
+        const char *on, *off;
+        Rule rule;
+    } switches[] = {
+        {kPower, "On", "Off", Rule::OnAboveZero},          {kBankAB, "On", "Off", Rule::OnAboveZero},
+        {kInputHiLow, "High", "Low", Rule::OnAboveZero},   {kCompBypass, "On", "Off", Rule::OnAboveZero},
+        {kPrePostComp, "Post", "Pre", Rule::OnAboveZero},  {kGateBypass, "On", "Off", Rule::OnAboveZero},
+        {kPrePostGate, "Post", "Pre", Rule::OnAboveZero},  {kTremoloBypass, "On", "Off", Rule::Holds},
+        {kCenterPan, "Pan", "Center", Rule::Holds},        {kChorusBypass, "On", "Off", Rule::Holds},
+        {kChorusPhaser, "Phaser", "Chorus", Rule::Holds},  {kDelayBypass, "On", "Off", Rule::Holds},
+        {kSpaceBypass, "On", "Off", Rule::Holds},          {kPeqBypass, "On", "Off", Rule::OnlyAtOne}};
+    constexpr std::size_t kFrames = 8192;
+    std::vector<float> in(kFrames), silence(kFrames, 0.0f);
+    for (std::size_t i = 0; i < kFrames; ++i)
+        in[i] = 0.3f * std::sin(0.02f * static_cast<float>(i)) * std::exp(-static_cast<float>(i % 2048) / 600.0f);
+    // Every stage sounds: the compressor acting, the gate shut before the drive (27 dB down)
+    // and open after it, drive, cabinet, equaliser bands.
+    auto instance = [&](int index, float from) {
+        auto host = loadPlugin();
+        host->setProgram(58);
+        for (auto [i, v] : {std::pair<int, float>{kCompBypass, 1.0f}, {kCompThreshold, 0.8f}, {kGateBypass, 1.0f},
+                            {kPrePostGate, 0.0f}, {kGateThreshold, 0.9f}, {kGateRange, 0.3f}, {kDrive, 0.5f},
+                            {kPeqBypass, 1.0f}, {kLowGain, 0.9f}, {kEqGain, 0.5f}, {kAmplifier, 4.0f / 19.0f},
+                            {kInputHiLow, 1.0f}, {index, from}})
+            host->setParameter(i, v);
+        std::vector<float> left(kFrames), right(kFrames);
+        host->processStereo(in.data(), silence.data(), left.data(), right.data(), kFrames, 512);  // fades settle
+        return host;
+    };
+    auto play = [&](PluginHost& host) {
+        std::vector<float> left(kFrames), right(kFrames);
+        host.processStereo(in.data(), silence.data(), left.data(), right.data(), kFrames, 512);
+        left.insert(left.end(), right.begin(), right.end());
+        return left;
+    };
+    for (const auto& s : switches) {
+        for (float from : {0.0f, 1.0f}) {
+            for (float value : {1e-6f, 0.5f, std::nextafter(1.0f, 0.0f), 0.0f, 1.0f}) {
+                SCOPED_TRACE(testing::Message() << "parameter " << s.index << " from " << from << " to " << value);
+                const bool between = value != 0.0f && value != 1.0f, holds = s.rule == Rule::Holds && between;
+                bool on = value > 0.0f;
+                if (holds)
+                    on = from == 1.0f;
+                if (s.rule == Rule::OnlyAtOne)
+                    on = value == 1.0f;
+                auto probe = instance(s.index, from), same = instance(s.index, from), other = instance(s.index, from);
+                EXPECT_EQ(shown(*probe, s.index, value), value > 0.0f ? s.on : s.off);
+                if (!holds)  // (setting 1 again would clear a delay line that holding keeps)
+                    same->setParameter(s.index, on ? 1.0f : 0.0f);
+                other->setParameter(s.index, on ? 0.0f : 1.0f);
+                const std::vector<float> heard = play(*probe), expected = play(*same);
+                EXPECT_EQ(firstDifference(heard, expected), -1) << "heard as " << (on ? "on" : "off");
+                EXPECT_NE(firstDifference(expected, play(*other)), -1) << "the switch makes no difference here";
+            }
+        }
+    }
 }
 
 TEST_F(LoadedPlugin, ScaledTexts)
@@ -105,9 +158,9 @@ TEST_F(LoadedPlugin, DisplayTextsFitTheNominalBuffer)
 
 TEST_F(LoadedPlugin, EditorPageStoresAThresholdedSetting)
 {
-    host->setParameter(kEditorPage, 0.7f);
+    host->setParameter(kEditorPage, 0.5f);
     EXPECT_EQ(host->getParameter(kEditorPage), 1.0f);
-    host->setParameter(kEditorPage, 0.49f);
+    host->setParameter(kEditorPage, std::nextafter(0.5f, 0.0f));
     EXPECT_EQ(host->getParameter(kEditorPage), 0.0f);
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -197,6 +198,11 @@ TEST_F(EditorTest, AProgramWhosePageIsTheEffectsPageShowsIt)
     open();
     EXPECT_EQ(shownPage(), editor->getAmpPage());
     dispatch(effSetProgram, 0, 3);
+    EXPECT_EQ(shownPage(), editor->getEffectsPage());
+    // The selector's threshold, from both sides: 0.5 is the effects page.
+    setParameter(52, std::nextafter(0.5f, 0.0f));
+    EXPECT_EQ(shownPage(), editor->getAmpPage());
+    setParameter(52, 0.5f);
     EXPECT_EQ(shownPage(), editor->getEffectsPage());
 }
 
