@@ -146,6 +146,32 @@ TEST(AmpEngine, SwitchFadesTakeExactlyTenBlocksAndHoldBetween)
     EXPECT_EQ(engine->fadeLevel(AmpEngine::kTremoloFade), 0.0f);
 }
 
+TEST(AmpEngine, StagesSwitchedOffAndOnAgainDoNotReplayOldAudio)
+{
+    // Played with the stage on, switched off while the guitar goes on (faded out, the stage
+    // stops and keeps what it holds), then silence until the chain is quiet: switched on
+    // again, the stage must start empty, not replay what it held.
+    for (int index : {kSpaceBypass, kChorusBypass, kDelayBypass}) {
+        SCOPED_TRACE(index);
+        auto engine = std::make_unique<AmpEngine>();
+        applyMinimalPath(*engine);
+        engine->setSetting(kSpaceWidth, 1.0f);
+        engine->setSetting(kChorusMix, 1.0f);
+        engine->setSetting(kDelayMix, 1.0f);
+        engine->setSetting(index, 1.0f);
+        run(*engine, testSignal(12 * 512), 512);
+        engine->setSetting(index, 0.0f);
+        run(*engine, testSignal(12 * 512), 512);
+        run(*engine, std::vector<float>(44100, 0.0f), 512);
+        engine->setSetting(index, 1.0f);
+        const Stereo out = run(*engine, std::vector<float>(44100, 0.0f), 512);
+        float peak = 0.0f;
+        for (size_t i = 0; i < out.left.size(); ++i)
+            peak = std::max({peak, std::fabs(out.left[i]), std::fabs(out.right[i])});
+        EXPECT_LT(peak, 1e-6f);
+    }
+}
+
 TEST(AmpEngine, MinimalPathIsToneStackPresenceAndLimiter)
 {
     auto engine = std::make_unique<AmpEngine>();
