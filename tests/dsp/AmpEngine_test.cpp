@@ -194,23 +194,20 @@ TEST(AmpEngine, MinimalPathIsToneStackPresenceAndLimiter)
     }
 }
 
-TEST(AmpEngine, OneSampleBlockReachesEveryRampTarget)
+TEST(AmpEngine, DriveAndReverbRunFromExactlyOneHundredth)
 {
-    auto a = std::make_unique<AmpEngine>();
-    applyMinimalPath(*a);
-    runBlocks(*a, 12);
-    a->setSetting(kVolume, 0.25f);
-    std::vector<float> one = {0.3f}, zero = {0.0f}, l(1), r(1);
-    a->stepSwitchFades();
-    a->process(one.data(), zero.data(), l.data(), r.data(), 1);
-
-    auto b = std::make_unique<AmpEngine>();
-    applyMinimalPath(*b);
-    runBlocks(*b, 12);
-    std::vector<float> lb(1), rb(1);
-    b->stepSwitchFades();
-    b->process(one.data(), zero.data(), lb.data(), rb.data(), 1);
-    EXPECT_FLOAT_EQ(l[0], lb[0] * 0.5f) << "the volume 0.25 is reached in the block's only sample";
+    // Just below 0.01 the stage is left out (the output is that of 0); at 0.01 it runs.
+    for (int index : {kDrive, kReverb}) {
+        auto heard = [&](float value) {
+            auto engine = std::make_unique<AmpEngine>();
+            applyMinimalPath(*engine);
+            engine->setSetting(index, value);
+            return run(*engine, testSignal(4096), 256).left;
+        };
+        const std::vector<float> off = heard(0.0f);
+        EXPECT_EQ(heard(std::nextafter(0.01f, 0.0f)), off) << index;
+        EXPECT_NE(heard(0.01f), off) << index;
+    }
 }
 
 TEST(AmpEngine, AmplifierPositionsSelectCabinetAndVoicing)

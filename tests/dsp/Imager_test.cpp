@@ -66,8 +66,9 @@ TEST(Imager, GainTargetsFollowTheParabola)
 
     imager.setWidth(0.35f);
     EXPECT_EQ(imager.inputGain(), 1.0f);
-    imager.setWidth(0.36f);
-    EXPECT_FLOAT_EQ(imager.inputGain(), 1.7f * 0.36f);
+    const float aboveThreshold = std::nextafter(0.35f, 1.0f);
+    imager.setWidth(aboveThreshold);
+    EXPECT_FLOAT_EQ(imager.inputGain(), 1.7f * aboveThreshold);
 }
 
 TEST(Imager, RefusesWidthsOutsideZeroToOne)
