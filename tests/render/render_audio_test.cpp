@@ -11,6 +11,7 @@ constexpr int kCabinetDelay = 31;  // samples at 44100 Hz
 constexpr float kSilence = 1e-6f;
 constexpr float kQuiet = 3.1623e-5f;  // -90 dBFS, where an automatic tail ends
 constexpr std::size_t kFade = 441;    // every file's last 10 ms fade out
+constexpr double kPi = 3.14159265358979323846;
 
 float peakOf(const std::vector<float>& x, std::size_t begin, std::size_t end)
 {
@@ -249,26 +250,31 @@ TEST_F(RenderAudio, AutomaticTailStopsAfterThirtySeconds)
     EXPECT_EQ(read("endless.wav").frames(), 4410u + 30u * 44100u);
 }
 
-TEST_F(RenderAudio, CutTailFadesOutInsteadOfClicking)
+TEST_F(RenderAudio, TheLastTenMillisecondsFadeOutAtEveryOutputRate)
 {
-    // A fixed tail that ends in the middle of the repeats: the last 10 ms fall to silence.
-    write("short.wav", monoAudio(44100, sine(44100, 220.0, 0.1, 0.3)));
-    const std::vector<std::string> sound = {"--program", "0", "--set", "Delay Bypass=1", "--set", "Delay Mix=0.6",
-                                            "--set", "Delay Sustain=0.7", "--float"};
-    for (int rate : {44100, 48000}) {
+    // A steady tone cut by a fixed tail (Power off: the output is the input's sum) against the
+    // same tone rendered longer: their ratio is 1 up to the last 10 ms at the output rate and
+    // then falls along a raised-cosine half to silence.
+    write("cut.wav", monoAudio(44100, sine(44100, 220.0, 0.3, 0.2)));
+    write("whole.wav", monoAudio(44100, sine(44100, 220.0, 0.4, 0.2)));
+    for (int rate : {22050, 44100, 48000, 96000}) {
         SCOPED_TRACE(rate);
-        std::vector<std::string> args = sound;
-        const std::string output = "cut" + std::to_string(rate) + ".wav";
-        // The first repeat sounds from about 0.21 s to 0.31 s: the file ends inside it.
-        args.insert(args.end(), {"--tail", "0.18", "--rate", std::to_string(rate), "short.wav", output});
-        render(args);
-        const std::vector<float> y = read(output).channel(0);
-        const std::size_t fade = static_cast<std::size_t>(rate / 100), end = y.size();
-        ASSERT_GT(end, 4u * fade);
-        const float before = peakOf(y, end - 3 * fade, end - fade);
-        EXPECT_GT(before, 1e-3f) << "the repeats are still sounding where the fade begins";
-        EXPECT_LT(peakOf(y, end - fade / 10, end), 0.05f * before);
-        EXPECT_EQ(y.back(), 0.0f);
+        const std::string r = std::to_string(rate);
+        for (const std::string name : {"cut", "whole"})
+            render({"--set", "Power=0", "--tail", "0", "--float", "--rate", r, name + ".wav", name + r + ".wav"});
+        const std::vector<float> cut = read("cut" + r + ".wav").channel(0), whole = read("whole" + r + ".wav").channel(0);
+        const auto fade = static_cast<std::size_t>(std::lround(0.01 * rate));
+        const std::size_t end = cut.size();
+        ASSERT_GT(end, 3 * fade);
+        for (std::size_t i = end - 2 * fade; i < end; ++i) {
+            if (std::fabs(whole[i]) < 0.05f)
+                continue;  // the ratio is read where the tone is well above rounding
+            const std::size_t remaining = end - i;  // 1 for the last frame
+            const double halfTurn = kPi * static_cast<double>(remaining - 1) / static_cast<double>(2 * fade);
+            const double gain = remaining > fade ? 1.0 : std::sin(halfTurn) * std::sin(halfTurn);
+            ASSERT_NEAR(cut[i] / whole[i], gain, 1e-4) << remaining << " frames before the end";
+        }
+        EXPECT_EQ(cut.back(), 0.0f);
     }
 }
 
