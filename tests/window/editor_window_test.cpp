@@ -404,6 +404,37 @@ TEST_F(EditorWindowTest, TheFramesWindowIsAChildOfTheClassNamedAfterTheModule)
 }
 #endif
 
+// The host's idle loop on a clock the test moves: each idle takes 7 ms, and the 49th 65 ms,
+// so that the last two due are late. The deadlines stay on the grid of the rate, the late
+// idles follow at once, and exactly the idles due within the time run.
+TEST_F(EditorWindowTest, TheHostIdlesOnAFixedScheduleWhateverEachIdleTakes)
+{
+    using namespace std::chrono;
+    struct TestClock : EditorSession::Clock {
+        TimePoint time;
+        std::vector<int64_t> deadlines;  // microseconds from the start
+        TimePoint now() override { return time; }
+        void sleepUntil(TimePoint when) override
+        {
+            deadlines.push_back(duration_cast<microseconds>(when - TimePoint()).count());
+            time = std::max(time, when);
+        }
+    } clock;
+    uint64_t idles = 0;
+    editor->run([&](PluginHost&, EditorSession& session) {
+        const uint64_t before = session.idleCount();
+        session.run(1.0, 50.0, [&] {
+            clock.time += milliseconds(session.idleCount() - before == 49 ? 65 : 7);
+            return true;
+        }, clock);
+        idles = session.idleCount() - before;
+    });
+    EXPECT_EQ(idles, 51u);
+    ASSERT_EQ(clock.deadlines.size(), 50u);
+    for (size_t k = 0; k < clock.deadlines.size(); ++k)
+        EXPECT_EQ(clock.deadlines[k], 20000 * static_cast<int64_t>(k + 1)) << "deadline " << k;
+}
+
 TEST_F(EditorWindowTest, ClosingThePluginWithItsEditorOpenClosesTheEditor)
 {
     editor->end(Ending::ClosePluginOnly);
@@ -424,9 +455,15 @@ TEST(KorvalexHostEditor, ShowsAnEditorClicksInItAndSavesAScreenshot)
                                 std::to_string(scene::kPadLeft + 20) + "," + std::to_string(scene::kPadTop + 30) +
                                 " --screenshot '" + shot + "' '" + KORVALEX_SCENE_PLUGIN + "' >/dev/null";
     EXPECT_EQ(std::system(command.c_str()), 0);
-    stopDisplay();
     EXPECT_TRUE(report.has("press 20 30 1"));
     EXPECT_TRUE(report.has("closed"));  // the editor was closed (before the plug-in)
+    // Without input, exactly the idles due at the rate asked: 0.5 s at 40 a second.
+    const size_t seen = report.lines().size();
+    const std::string idling = std::string("'") + KORVALEX_HOST_PATH + "' --editor --time 0.5 --rate 40 '" +
+                               KORVALEX_SCENE_PLUGIN + "' >/dev/null";
+    EXPECT_EQ(std::system(idling.c_str()), 0);
+    EXPECT_EQ(report.waitForLine("idles", seen), "idles 21");
+    stopDisplay();
     testimage::Image image;
     ASSERT_TRUE(testimage::readPng(shot, image));
     const Picture expected = sceneAsDrawn();
