@@ -300,6 +300,33 @@ TEST_F(EditorWindowTest, PopupMenuOpensBelowItsButtonAndAClickChoosesInASubMenu)
     EXPECT_TRUE(waitUntil([&] { return desktop->popupMenus().empty(); }));
 }
 
+TEST_F(EditorWindowTest, APressOnTheFirstOrLastRowOfAnItemChoosesItAndBelowTheLastNothing)
+{
+    // A press and release on a row of the open menu counted from an item's top or bottom
+    // edge (exclusive), then Escape (seen after the press): what the menu answered.
+    const gui::platform::PopupMenu items = scene::menu();
+    auto chosenAt = [&](size_t index, bool fromBottom, int32_t offset) {
+        size_t from = 0;
+        openMenu(from);
+        const ScreenRect r = popupItemOnScreen(*desktop, 0, items, index);
+        desktop->moveTo(centreX(r), (fromBottom ? r.bottom : r.top) + offset);
+        desktop->button(1, true);
+        desktop->button(1, false);
+        desktop->key(true, 0xff1b);
+        desktop->key(false, 0xff1b);
+        const std::string line = report.waitForLine("menu ", from);
+        EXPECT_TRUE(waitUntil([&] { return desktop->popupMenus().empty(); }));
+        return line;
+    };
+    for (size_t index : {0u, 1u, 6u, 7u}) {  // the items that can be chosen, in both columns
+        const std::string chosen = "menu " + std::to_string(items[index].id);
+        EXPECT_EQ(chosenAt(index, false, 0), chosen) << items[index].label << ", first row";
+        EXPECT_EQ(chosenAt(index, true, -1), chosen) << items[index].label << ", last row";
+    }
+    for (size_t last : {5u, 7u})  // the last item of each column
+        EXPECT_EQ(chosenAt(last, true, 0), "menu -1") << "just below " << items[last].label;
+}
+
 TEST_F(EditorWindowTest, EscapeOrAClickOutsideTheMenuChoosesNothing)
 {
     size_t from = 0;
