@@ -456,71 +456,88 @@ float peak(const std::vector<float>& x)
     return ::testing::AssertionSuccess();
 }
 
+// All stages at once, the cabinet and equaliser included.
+ChainSettings everyStage(bool bankB)
+{
+    ChainSettings s;
+    s.compressorPre = true;
+    s.chorusFade = 1.0f;
+    s.modeFade = 0.5f;
+    s.drive = 0.3f;
+    s.gatePost = true;
+    s.shaper = true;
+    s.amplifier = bankB ? 16 : 8;
+    s.bankB = bankB;
+    s.reverb = 0.4f;
+    s.equaliser = true;
+    s.eqGain = 0.6f;
+    s.delayFade = 1.0f;
+    s.delayWidth = 0.5f;
+    s.tremoloFade = 1.0f;
+    s.panFade = 0.5f;
+    s.spaceFade = 1.0f;
+    s.volume = 0.7f;
+    return s;
+}
+
 }  // namespace
 
-TEST(ProcessingChain, ChorusSectionRunsBeforeTheDrive)
+TEST(ProcessingChain, EveryStageAndCrossfadeAsTheModelRunsIt)
 {
-    // Modulation and distortion do not commute: the wrong order sounds different.
-    const auto in = testSignal(kMeasuredFrames);
+    // Fades settled at 1, or held at 0.5 halfway. In turn: the chorus section before the
+    // drive (modulation and distortion do not commute); chorus and phaser crossfaded and
+    // mixed; the delay's width between its taps; tremolo and auto-pan on a stereo pair; the
+    // Space imager; the volume; all stages at once, each place shows.
+    std::vector<ChainSettings> cases;
     for (float mode : {0.0f, 1.0f}) {
-        ChainSettings s;
+        ChainSettings& s = cases.emplace_back();
         s.chorusFade = 1.0f;
         s.modeFade = mode;
         s.drive = 0.4f;
-        EXPECT_TRUE(matchesModel(s, in)) << (mode == 0.0f ? "chorus" : "phaser");
     }
-}
-
-TEST(ProcessingChain, ChorusAndPhaserCrossfades)
-{
-    // Halfway between chorus and phaser, mixed with the dry signal, faded in fully or halfway.
-    const auto in = testSignal(kMeasuredFrames);
-    for (float chorusFade : {1.0f, 0.5f}) {
+    for (float fade : {1.0f, 0.5f}) {
         for (float mix : {0.3f, 1.0f}) {
-            ChainSettings s;
-            s.chorusFade = chorusFade;
+            ChainSettings& s = cases.emplace_back();
+            s.chorusFade = fade;
             s.modeFade = 0.5f;
             s.chorusMix = mix;
-            EXPECT_TRUE(matchesModel(s, in)) << "chorus fade " << chorusFade << ", mix " << mix;
         }
-    }
-}
-
-TEST(ProcessingChain, DelayWidthMixesTheTapsOnBothSides)
-{
-    const auto in = testSignal(kMeasuredFrames);
-    for (float width : {0.0f, 0.5f, 1.0f}) {
-        for (float fade : {1.0f, 0.5f}) {
-            ChainSettings s;
+        for (float width : {0.0f, 0.5f, 1.0f}) {
+            ChainSettings& s = cases.emplace_back();
             s.delayFade = fade;
             s.delayWidth = width;
-            EXPECT_TRUE(matchesModel(s, in)) << "width " << width << ", delay fade " << fade;
         }
-    }
-    // Width 0 puts the second tap on both sides; width 1 keeps the taps apart.
-    ChainSettings narrow;
-    narrow.delayFade = 1.0f;
-    narrow.delayWidth = 0.0f;
-    const Stereo mono = runEngine(narrow, in);
-    EXPECT_EQ(mono.left, mono.right);
-    narrow.delayWidth = 1.0f;
-    const Stereo wide = runEngine(narrow, in);
-    EXPECT_NE(wide.left, wide.right);
-}
-
-TEST(ProcessingChain, TremoloAndAutoPanFollowTheOscillator)
-{
-    const auto in = testSignal(kMeasuredFrames);
-    for (float pan : {0.0f, 0.5f, 1.0f}) {
-        for (float fade : {1.0f, 0.5f}) {
-            ChainSettings s;
-            s.delayFade = 1.0f;  // a stereo pair, so that each side's own formula shows
+        for (float pan : {0.0f, 0.5f, 1.0f}) {
+            ChainSettings& s = cases.emplace_back();
+            s.delayFade = 1.0f;
             s.delayWidth = 0.7f;
             s.tremoloFade = fade;
             s.panFade = pan;
-            EXPECT_TRUE(matchesModel(s, in)) << "pan fade " << pan << ", tremolo fade " << fade;
+        }
+        for (float width : {0.3f, 0.8f}) {
+            ChainSettings& s = cases.emplace_back();
+            s.delayFade = 1.0f;
+            s.delayWidth = 0.8f;
+            s.spaceFade = fade;
+            s.spaceWidth = width;
         }
     }
+    for (float volume : {0.1f, 0.85f, 1.0f}) {
+        ChainSettings& s = cases.emplace_back();
+        s.delayFade = 1.0f;
+        s.delayWidth = 0.6f;
+        s.volume = volume;
+    }
+    cases.push_back(everyStage(false));
+    cases.push_back(everyStage(true));
+    const auto in = testSignal(kMeasuredFrames);
+    for (std::size_t c = 0; c < cases.size(); ++c)
+        EXPECT_TRUE(matchesModel(cases[c], in)) << "case " << c;
+
+    // Width 0 puts the second tap on both sides; width 1 keeps the taps apart.
+    const Stereo narrow = runEngine(cases[4], in), wide = runEngine(cases[6], in);
+    EXPECT_EQ(narrow.left, narrow.right);
+    EXPECT_NE(wide.left, wide.right);
 }
 
 TEST(ProcessingChain, AutoPanMovesTheSidesInOppositeDirections)
@@ -553,61 +570,6 @@ TEST(ProcessingChain, AutoPanMovesTheSidesInOppositeDirections)
     }
 }
 
-TEST(ProcessingChain, SpaceCrossfadesTheImager)
-{
-    const auto in = testSignal(kMeasuredFrames);
-    for (float fade : {1.0f, 0.5f}) {
-        for (float width : {0.3f, 0.8f}) {
-            ChainSettings s;
-            s.delayFade = 1.0f;
-            s.delayWidth = 0.8f;
-            s.spaceFade = fade;
-            s.spaceWidth = width;
-            EXPECT_TRUE(matchesModel(s, in)) << "space fade " << fade << ", width " << width;
-        }
-    }
-}
-
-TEST(ProcessingChain, OutputIsTwiceTheVolume)
-{
-    const auto in = testSignal(kMeasuredFrames);
-    for (float volume : {0.1f, 0.5f, 0.85f, 1.0f}) {
-        ChainSettings s;
-        s.delayFade = 1.0f;
-        s.delayWidth = 0.6f;
-        s.volume = volume;
-        EXPECT_TRUE(matchesModel(s, in)) << "volume " << volume;
-    }
-}
-
-TEST(ProcessingChain, EveryStageInItsPlace)
-{
-    // All stages at once, the cabinet and equaliser included: a stage run in the wrong
-    // place, or left out, shows.
-    const auto in = testSignal(kMeasuredFrames);
-    for (bool bankB : {false, true}) {
-        ChainSettings s;
-        s.compressorPre = true;
-        s.chorusFade = 1.0f;
-        s.modeFade = 0.5f;
-        s.drive = 0.3f;
-        s.gatePost = true;
-        s.shaper = true;
-        s.amplifier = bankB ? 16 : 8;
-        s.bankB = bankB;
-        s.reverb = 0.4f;
-        s.equaliser = true;
-        s.eqGain = 0.6f;
-        s.delayFade = 1.0f;
-        s.delayWidth = 0.5f;
-        s.tremoloFade = 1.0f;
-        s.panFade = 0.5f;
-        s.spaceFade = 1.0f;
-        s.volume = 0.7f;
-        EXPECT_TRUE(matchesModel(s, in)) << (bankB ? "bank B" : "bank A");
-    }
-}
-
 TEST(ProcessingChain, GlidesAndFadesInFlightFollowTheHostsBlocksWhateverTheirLength)
 {
     // Every ramped quantity on its way: levels and mixes glide over one host block, switches
@@ -615,21 +577,6 @@ TEST(ProcessingChain, GlidesAndFadesInFlightFollowTheHostsBlocksWhateverTheirLen
     // Changed at the start and again after 6000 frames, while the first glides and fades are
     // still moving; the reverb's amount crosses its threshold inside a block, both ways; the
     // chorus and delay come back empty. Block lengths around the engine's pieces of 128.
-    ChainSettings s;
-    s.compressorPre = true;
-    s.chorusFade = 1.0f;
-    s.modeFade = 0.5f;
-    s.drive = 0.3f;
-    s.amplifier = 8;
-    s.reverb = 0.4f;
-    s.equaliser = true;
-    s.eqGain = 0.6f;
-    s.delayFade = 1.0f;
-    s.delayWidth = 0.5f;
-    s.tremoloFade = 1.0f;
-    s.panFade = 0.5f;
-    s.spaceFade = 1.0f;
-    s.volume = 0.7f;
     const std::vector<Change> changes = {
         {0, kVolume, 0.3f},          {0, kReverb, 0.005f},        {0, kTremoloDepth, 0.2f},
         {0, kChorusMix, 0.1f},       {0, kEqGain, 0.9f},          {0, kSpaceWidth, 0.2f},
@@ -641,5 +588,5 @@ TEST(ProcessingChain, GlidesAndFadesInFlightFollowTheHostsBlocksWhateverTheirLen
         {6000, kAmplifier, 8.0f / 19.0f}};
     const auto in = testSignal(3 * 4096);
     for (int block : {1, 100, 128, 129, 512, 4096})
-        EXPECT_TRUE(matchesModel(s, in, block, changes)) << "host blocks of " << block;
+        EXPECT_TRUE(matchesModel(everyStage(true), in, block, changes)) << "host blocks of " << block;
 }
