@@ -58,61 +58,35 @@ float onOff(bool on)
     return on ? 1.0f : 0.0f;
 }
 
+// Every setting of a case, in the order they are applied.
+std::vector<std::pair<int, float>> settingsOf(const ChainSettings& s)
+{
+    const float(&band)[3][3] = kFixed.eqBands;
+    return {{kPower, 1.0f}, {kInputHiLow, onOff(!s.shaper)}, {kVolume, s.volume}, {kPresence, kFixed.presence},
+            {kTreble, kFixed.treble}, {kMiddle, kFixed.middle}, {kBass, kFixed.bass}, {kReverb, s.reverb},
+            {kDrive, s.drive}, {kBankAB, onOff(s.bankB)}, {kAmplifier, static_cast<float>(s.amplifier) / 19.0f},
+            {kChorusBypass, onOff(s.chorusFade > 0.0f)}, {kChorusPhaser, onOff(s.modeFade > 0.0f)},
+            {kChorusSpeed, s.chorusSpeed}, {kChorusDepth, s.chorusDepth}, {kChorusMix, s.chorusMix},
+            {kDelayBypass, onOff(s.delayFade > 0.0f)}, {kDelaySpeed, s.delaySpeed}, {kDelaySustain, s.delaySustain},
+            {kDelayWidth, s.delayWidth}, {kDelayMix, s.delayMix}, {kTremoloBypass, onOff(s.tremoloFade > 0.0f)},
+            {kCenterPan, onOff(s.panFade > 0.0f)}, {kTremoloSpeed, s.tremoloSpeed}, {kTremoloDepth, s.tremoloDepth},
+            {kSpaceBypass, onOff(s.spaceFade > 0.0f)}, {kSpaceWidth, s.spaceWidth},
+            {kCompBypass, onOff(s.compressorPre)}, {kPrePostComp, 0.0f}, {kCompAttack, kFixed.compAttack},
+            {kCompRelease, kFixed.compRelease}, {kCompThreshold, kFixed.compThreshold}, {kCompRatio, kFixed.compRatio},
+            {kMakeupGain, kFixed.makeup}, {kGateBypass, onOff(s.gatePost)}, {kPrePostGate, 1.0f},
+            {kGateAttack, kFixed.gateAttack}, {kGateRelease, kFixed.gateRelease},
+            {kGateThreshold, kFixed.gateThreshold}, {kGateHold, kFixed.gateHold}, {kGateRange, kFixed.gateRange},
+            {kPeqBypass, onOff(s.equaliser)}, {kLowGain, band[0][0]}, {kLowFreq, band[0][1]}, {kLowBand, band[0][2]},
+            {kMidGain, band[1][0]}, {kMidFreq, band[1][1]}, {kMidBand, band[1][2]}, {kHiGain, band[2][0]},
+            {kHiFreq, band[2][1]}, {kHiBand, band[2][2]}, {kEqGain, s.eqGain}};
+}
+
 void configure(AmpEngine& engine, const ChainSettings& s)
 {
     for (int i = 0; i < kNumParameters; ++i)
         engine.setSetting(i, 0.0f);
-    engine.setSetting(kPower, 1.0f);
-    engine.setSetting(kInputHiLow, onOff(!s.shaper));
-    engine.setSetting(kVolume, s.volume);
-    engine.setSetting(kPresence, kFixed.presence);
-    engine.setSetting(kTreble, kFixed.treble);
-    engine.setSetting(kMiddle, kFixed.middle);
-    engine.setSetting(kBass, kFixed.bass);
-    engine.setSetting(kReverb, s.reverb);
-    engine.setSetting(kDrive, s.drive);
-    engine.setSetting(kBankAB, onOff(s.bankB));
-    engine.setSetting(kAmplifier, static_cast<float>(s.amplifier) / 19.0f);
-
-    engine.setSetting(kChorusBypass, onOff(s.chorusFade > 0.0f));
-    engine.setSetting(kChorusPhaser, onOff(s.modeFade > 0.0f));
-    engine.setSetting(kChorusSpeed, s.chorusSpeed);
-    engine.setSetting(kChorusDepth, s.chorusDepth);
-    engine.setSetting(kChorusMix, s.chorusMix);
-    engine.setSetting(kDelayBypass, onOff(s.delayFade > 0.0f));
-    engine.setSetting(kDelaySpeed, s.delaySpeed);
-    engine.setSetting(kDelaySustain, s.delaySustain);
-    engine.setSetting(kDelayWidth, s.delayWidth);
-    engine.setSetting(kDelayMix, s.delayMix);
-    engine.setSetting(kTremoloBypass, onOff(s.tremoloFade > 0.0f));
-    engine.setSetting(kCenterPan, onOff(s.panFade > 0.0f));
-    engine.setSetting(kTremoloSpeed, s.tremoloSpeed);
-    engine.setSetting(kTremoloDepth, s.tremoloDepth);
-    engine.setSetting(kSpaceBypass, onOff(s.spaceFade > 0.0f));
-    engine.setSetting(kSpaceWidth, s.spaceWidth);
-
-    engine.setSetting(kCompBypass, onOff(s.compressorPre));
-    engine.setSetting(kPrePostComp, 0.0f);
-    engine.setSetting(kCompAttack, kFixed.compAttack);
-    engine.setSetting(kCompRelease, kFixed.compRelease);
-    engine.setSetting(kCompThreshold, kFixed.compThreshold);
-    engine.setSetting(kCompRatio, kFixed.compRatio);
-    engine.setSetting(kMakeupGain, kFixed.makeup);
-    engine.setSetting(kGateBypass, onOff(s.gatePost));
-    engine.setSetting(kPrePostGate, 1.0f);
-    engine.setSetting(kGateAttack, kFixed.gateAttack);
-    engine.setSetting(kGateRelease, kFixed.gateRelease);
-    engine.setSetting(kGateThreshold, kFixed.gateThreshold);
-    engine.setSetting(kGateHold, kFixed.gateHold);
-    engine.setSetting(kGateRange, kFixed.gateRange);
-
-    engine.setSetting(kPeqBypass, onOff(s.equaliser));
-    const int bandSettings[3][3] = {
-        {kLowGain, kLowFreq, kLowBand}, {kMidGain, kMidFreq, kMidBand}, {kHiGain, kHiFreq, kHiBand}};
-    for (int band = 0; band < 3; ++band)
-        for (int k = 0; k < 3; ++k)
-            engine.setSetting(bandSettings[band][k], kFixed.eqBands[band][k]);
-    engine.setSetting(kEqGain, s.eqGain);
+    for (const auto& [index, value] : settingsOf(s))
+        engine.setSetting(index, value);
     engine.designEqualiser(kDesignSampleRate);
 }
 
@@ -235,17 +209,11 @@ public:
         tremolo.setDepth(1.0f);
         tremolo.setRate(s.tremoloSpeed);
         imager.setWidth(1.0f);
-        const std::pair<int, float> initial[] = {
-            {kAmplifier, static_cast<float>(s.amplifier) / 19.0f}, {kVolume, s.volume}, {kReverb, s.reverb},
-            {kTremoloDepth, s.tremoloDepth}, {kChorusMix, s.chorusMix}, {kEqGain, s.eqGain}, {kSpaceWidth, s.spaceWidth},
-            {kChorusBypass, onOff(s.chorusFade > 0.0f)}, {kChorusPhaser, onOff(s.modeFade > 0.0f)},
-            {kDelayBypass, onOff(s.delayFade > 0.0f)}, {kTremoloBypass, onOff(s.tremoloFade > 0.0f)},
-            {kCenterPan, onOff(s.panFade > 0.0f)}, {kSpaceBypass, onOff(s.spaceFade > 0.0f)}};
-        for (const auto& [index, value] : initial)
+        for (const auto& [index, value] : settingsOf(s))
             set(index, value);
     }
 
-    // The settings that a case changes, as the engine applies them.
+    // The settings that a case sets or changes and the model follows, as the engine applies them.
     void set(int index, float value)
     {
         if (index == kAmplifier)
