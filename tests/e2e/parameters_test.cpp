@@ -32,6 +32,19 @@ std::string shown(PluginHost& host, int index, float value)
     host.setParameter(index, value);
     return host.parameterDisplay(index);
 }
+
+// 16 blocks of 512 frames (long enough for a switch fade to move) of decaying tones on the
+// left input: both output channels, one after the other.
+std::vector<float> heard(PluginHost& host)
+{
+    constexpr std::size_t kFrames = 8192;
+    std::vector<float> in(kFrames), silence(kFrames, 0.0f), left(kFrames), right(kFrames);
+    for (std::size_t i = 0; i < kFrames; ++i)
+        in[i] = 0.3f * std::sin(0.02f * static_cast<float>(i)) * std::exp(-static_cast<float>(i % 2048) / 600.0f);
+    host.processStereo(in.data(), silence.data(), left.data(), right.data(), kFrames, 512);
+    left.insert(left.end(), right.begin(), right.end());
+    return left;
+}
 }  // namespace
 
 TEST_F(LoadedPlugin, NamesAndEmptyLabels)
@@ -55,14 +68,21 @@ TEST_F(LoadedPlugin, IndicesWithoutANameLeaveTheBufferUntouched)
     }
 }
 
-TEST_F(LoadedPlugin, PercentTextsTruncateTheFloat)
+TEST_F(LoadedPlugin, DisplayTextsFollowTheirRules)
 {
-    EXPECT_EQ(shown(*host, kPresence, 0.7f), "69");
-    EXPECT_EQ(shown(*host, kTreble, 0.89f), "88");
-    EXPECT_EQ(shown(*host, kTreble, 0.2f), "20");
-    EXPECT_EQ(shown(*host, kTreble, 0.05f), "05");
-    EXPECT_EQ(shown(*host, kTreble, 0.0f), "00");
-    EXPECT_EQ(shown(*host, kTreble, 1.0f), "100");
+    // The percent rule truncates the float (0.7 lies just below, "69"); the scaled rules.
+    const struct {
+        int index;
+        float value;
+        const char* text;
+    } texts[] = {{kPresence, 0.7f, "69"},       {kTreble, 0.89f, "88"},        {kTreble, 0.2f, "20"},
+                 {kTreble, 0.05f, "05"},        {kTreble, 0.0f, "00"},         {kTreble, 1.0f, "100"},
+                 {kEqGain, 0.5f, "0.0"},        {kLowGain, 0.0f, "-15.0"},     {kHiGain, 1.0f, "15.0"},
+                 {kDelaySpeed, 0.0f, "5.000"},  {kDelaySpeed, 1.0f, "650.000"}, {kLowFreq, 0.5f, "325"},
+                 {kMidFreq, 0.5f, "2200"},      {kHiFreq, 0.5f, "7000"},       {kLowBand, 0.5f, "112"},
+                 {kAmplifier, 1.0f / 19.0f, "0.05"}, {kHiFreq, 1.0f, "12000"}, {kMidBand, 1.0f, "200"}};
+    for (const auto& t : texts)
+        EXPECT_EQ(shown(*host, t.index, t.value), t.text) << "parameter " << t.index << " at " << t.value;
 }
 
 // Every switch at values strictly between 0 and 1 (0.5 above all) and at 0 and 1: its text
@@ -85,10 +105,6 @@ TEST(Parameters, SwitchesBetweenZeroAndOneFollowTheirRules)
         {kCenterPan, "Pan", "Center", Rule::Holds},        {kChorusBypass, "On", "Off", Rule::Holds},
         {kChorusPhaser, "Phaser", "Chorus", Rule::Holds},  {kDelayBypass, "On", "Off", Rule::Holds},
         {kSpaceBypass, "On", "Off", Rule::Holds},          {kPeqBypass, "On", "Off", Rule::OnlyAtOne}};
-    constexpr std::size_t kFrames = 8192;
-    std::vector<float> in(kFrames), silence(kFrames, 0.0f);
-    for (std::size_t i = 0; i < kFrames; ++i)
-        in[i] = 0.3f * std::sin(0.02f * static_cast<float>(i)) * std::exp(-static_cast<float>(i % 2048) / 600.0f);
     // Every stage sounds: the compressor acting, the gate shut before the drive (27 dB down)
     // and open after it, drive, cabinet, equaliser bands.
     auto instance = [&](int index, float from) {
@@ -99,15 +115,8 @@ TEST(Parameters, SwitchesBetweenZeroAndOneFollowTheirRules)
                             {kPeqBypass, 1.0f}, {kLowGain, 0.9f}, {kEqGain, 0.5f}, {kAmplifier, 4.0f / 19.0f},
                             {kInputHiLow, 1.0f}, {index, from}})
             host->setParameter(i, v);
-        std::vector<float> left(kFrames), right(kFrames);
-        host->processStereo(in.data(), silence.data(), left.data(), right.data(), kFrames, 512);  // fades settle
+        heard(*host);  // the fades settle
         return host;
-    };
-    auto play = [&](PluginHost& host) {
-        std::vector<float> left(kFrames), right(kFrames);
-        host.processStereo(in.data(), silence.data(), left.data(), right.data(), kFrames, 512);
-        left.insert(left.end(), right.begin(), right.end());
-        return left;
     };
     for (const auto& s : switches) {
         for (float from : {0.0f, 1.0f}) {
@@ -124,28 +133,12 @@ TEST(Parameters, SwitchesBetweenZeroAndOneFollowTheirRules)
                 if (!holds)  // (setting 1 again would clear a delay line that holding keeps)
                     same->setParameter(s.index, on ? 1.0f : 0.0f);
                 other->setParameter(s.index, on ? 0.0f : 1.0f);
-                const std::vector<float> heard = play(*probe), expected = play(*same);
-                EXPECT_EQ(firstDifference(heard, expected), -1) << "heard as " << (on ? "on" : "off");
-                EXPECT_NE(firstDifference(expected, play(*other)), -1) << "the switch makes no difference here";
+                const std::vector<float> expected = heard(*same);
+                EXPECT_EQ(firstDifference(heard(*probe), expected), -1) << "heard as " << (on ? "on" : "off");
+                EXPECT_NE(firstDifference(expected, heard(*other)), -1) << "the switch makes no difference here";
             }
         }
     }
-}
-
-TEST_F(LoadedPlugin, ScaledTexts)
-{
-    EXPECT_EQ(shown(*host, kEqGain, 0.5f), "0.0");
-    EXPECT_EQ(shown(*host, kLowGain, 0.0f), "-15.0");
-    EXPECT_EQ(shown(*host, kHiGain, 1.0f), "15.0");
-    EXPECT_EQ(shown(*host, kDelaySpeed, 0.0f), "5.000");
-    EXPECT_EQ(shown(*host, kDelaySpeed, 1.0f), "650.000");
-    EXPECT_EQ(shown(*host, kLowFreq, 0.5f), "325");
-    EXPECT_EQ(shown(*host, kMidFreq, 0.5f), "2200");
-    EXPECT_EQ(shown(*host, kHiFreq, 0.5f), "7000");
-    EXPECT_EQ(shown(*host, kLowBand, 0.5f), "112");
-    EXPECT_EQ(shown(*host, kAmplifier, 1.0f / 19.0f), "0.05");
-    EXPECT_EQ(shown(*host, kHiFreq, 1.0f), "12000");
-    EXPECT_EQ(shown(*host, kMidBand, 1.0f), "200");
 }
 
 TEST_F(LoadedPlugin, DisplayTextsFitTheNominalBuffer)
@@ -176,12 +169,7 @@ TEST(Parameters, IndicesOutsideTheSetChangeNothing)
     probed->setProgram(kProgram);
     untouched->setProgram(kProgram);
 
-    constexpr std::size_t kFrames = 8192;
-    std::vector<float> in(kFrames), silence(kFrames, 0.0f);
-    for (std::size_t i = 0; i < kFrames; ++i)
-        in[i] = 0.4f * std::sin(0.02f * static_cast<float>(i)) * std::exp(-static_cast<float>(i % 4096) / 2000.0f);
-    std::vector<float> probedLeft(kFrames), probedRight(kFrames), left(kFrames), right(kFrames);
-
+    std::vector<float> sound;
     const VstInt32 outside[] = {53, 54, 55, 56, 60, 1000, std::numeric_limits<VstInt32>::max(), -1, -53,
                                 std::numeric_limits<VstInt32>::min()};
     for (VstInt32 index : outside) {
@@ -199,18 +187,15 @@ TEST(Parameters, IndicesOutsideTheSetChangeNothing)
             EXPECT_EQ(probed->getParameter(53), 0.0f);
             EXPECT_EQ(probed->getParameter(60), 0.0f);
             EXPECT_EQ(probed->getParameter(-1), 0.0f);
-            // Long enough for a switch fade to move: 16 blocks.
-            probed->processStereo(in.data(), silence.data(), probedLeft.data(), probedRight.data(), kFrames, 512);
-            untouched->processStereo(in.data(), silence.data(), left.data(), right.data(), kFrames, 512);
-            EXPECT_EQ(firstDifference(probedLeft, left), -1) << "left output";
-            EXPECT_EQ(firstDifference(probedRight, right), -1) << "right output";
+            sound = heard(*untouched);
+            EXPECT_EQ(firstDifference(heard(*probed), sound), -1) << "the sound";
             if (HasFailure())
                 return;  // every side effect of the first offending call is reported
         }
     }
     EXPECT_EQ(probed->programName(), "Pandemonium");
     float level = 0.0f;
-    for (float v : left)
+    for (float v : sound)
         level = std::max(level, std::fabs(v));
     EXPECT_GT(level, 0.01f) << "the comparison needs sound to compare";
 }
