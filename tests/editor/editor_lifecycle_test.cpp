@@ -1,5 +1,5 @@
-// The front panel's life: its size before any open, the page it opens on, every control in
-// place, reopening with the current values, and requests arriving at odd times.
+// The front panel's life (its size before any open is checked through the plug-in file): the
+// page it opens on, every control in place, reopening with the current values, and requests arriving at odd times.
 
 #include <gtest/gtest.h>
 
@@ -12,18 +12,6 @@ namespace editortest {
 namespace {
 
 using editor::Kind;
-
-TEST_F(EditorTest, RectangleIsKnownBeforeAnyOpen)
-{
-    EXPECT_TRUE(plugin->getAeffect()->flags & effFlagsHasEditor);
-    ERect* rect = nullptr;
-    ASSERT_EQ(dispatch(effEditGetRect, 0, 0, &rect), 1);
-    ASSERT_NE(rect, nullptr);
-    EXPECT_EQ(rect->top, 0);
-    EXPECT_EQ(rect->left, 0);
-    EXPECT_EQ(rect->bottom, 421);
-    EXPECT_EQ(rect->right, 899);
-}
 
 TEST_F(EditorTest, LayoutRectanglesAreEachControlsBitmapCell)
 {
