@@ -122,30 +122,6 @@ TEST(AmpEngine, RampsKeepMovingWhilePowerIsOff)
         ASSERT_EQ(out.left[i], reference(in[i])) << i;
 }
 
-TEST(AmpEngine, SwitchFadesTakeExactlyTenBlocksAndHoldBetween)
-{
-    auto engine = std::make_unique<AmpEngine>();
-    applyMinimalPath(*engine);
-    engine->setSetting(kTremoloBypass, 1.0f);
-    for (int block = 1; block <= 10; ++block) {
-        runBlocks(*engine, 1);
-        EXPECT_FLOAT_EQ(engine->fadeLevel(AmpEngine::kTremoloFade), block / 10.0f) << block;
-    }
-    EXPECT_EQ(engine->fadeLevel(AmpEngine::kTremoloFade), 1.0f);
-    runBlocks(*engine, 3);
-    EXPECT_EQ(engine->fadeLevel(AmpEngine::kTremoloFade), 1.0f);
-
-    engine->setSetting(kTremoloBypass, 0.0f);
-    runBlocks(*engine, 4);
-    EXPECT_FLOAT_EQ(engine->fadeLevel(AmpEngine::kTremoloFade), 0.6f);
-    engine->setSetting(kTremoloBypass, 0.5f);  // neither on nor off: stays put
-    runBlocks(*engine, 5);
-    EXPECT_FLOAT_EQ(engine->fadeLevel(AmpEngine::kTremoloFade), 0.6f);
-    engine->setSetting(kTremoloBypass, 0.0f);
-    runBlocks(*engine, 6);
-    EXPECT_EQ(engine->fadeLevel(AmpEngine::kTremoloFade), 0.0f);
-}
-
 TEST(AmpEngine, StagesSwitchedOffAndOnAgainDoNotReplayOldAudio)
 {
     // Played with the stage on, switched off while the guitar goes on (faded out, the stage
