@@ -327,15 +327,10 @@ TEST_F(EditorWindowTest, APressOnTheFirstOrLastRowOfAnItemChoosesItAndBelowTheLa
         EXPECT_EQ(chosenAt(last, true, 0), "menu -1") << "just below " << items[last].label;
 }
 
-TEST_F(EditorWindowTest, EscapeOrAClickOutsideTheMenuChoosesNothing)
+// (Escape closing the menu with no choice is part of the test above.)
+TEST_F(EditorWindowTest, AClickOutsideTheMenuChoosesNothing)
 {
     size_t from = 0;
-    openMenu(from);
-    desktop->key(true, 0xff1b);  // Escape
-    desktop->key(false, 0xff1b);
-    EXPECT_EQ(report.waitForLine("menu ", from), "menu -1");
-    EXPECT_TRUE(waitUntil([&] { return desktop->popupMenus().empty(); }));
-
     openMenu(from);
     desktop->moveTo(originX + 5, originY + scene::kHeight - 5);
     desktop->button(1, true);
