@@ -200,12 +200,6 @@ TEST(Parameters, IndicesOutsideTheSetChangeNothing)
     EXPECT_GT(level, 0.01f) << "the comparison needs sound to compare";
 }
 
-TEST_F(LoadedPlugin, MetersReadOneWhileTheirBlocksAreOff)
-{
-    EXPECT_EQ(host->getParameter(kCompressorMeterIndex), 1.0f);
-    EXPECT_EQ(host->getParameter(kGateMeterIndex), 1.0f);
-}
-
 TEST_F(LoadedPlugin, NonFiniteValuesChangeNothing)
 {
     host->setParameter(kDrive, 0.25f);
