@@ -199,46 +199,37 @@ TEST_F(EditorTest, AProgramWhosePageIsTheEffectsPageShowsIt)
 
 TEST_F(EditorTest, LampsMetersAndIndicatorsFollowTheirReadingsWhileThePanelStaysOpen)
 {
-    // Every reading changes twice after the open, on whichever page is shown; each idle
-    // brings every display refreshed at idle to its reading (the width display rests on
-    // its first image while Space is off).
-    auto play = [&](float level) {
-        std::vector<float> in(512, 0.0f), out(512);
-        for (size_t i = 0; i < in.size(); ++i)
-            in[i] = level * ((i / 20) % 2 ? 1.0f : -1.0f);
-        float* inputs[2] = {in.data(), in.data()};
-        float* outputs[2] = {out.data(), out.data()};
-        for (int block = 0; block < 40; ++block)
-            plugin->processReplacing(inputs, outputs, 512);
-    };
-    struct Step {
-        float inputHiLow, space, width, dynamics;
-    };
+    // Every reading changes twice after the open, on whichever page is shown; each idle (not
+    // before) brings every display refreshed at idle to its reading (the width display rests
+    // on its first image while Space is off). Compressor and gate on act on a quiet note:
+    // compressor threshold -40 dB, ratio 5; the gate after it, threshold 0 dB.
+    std::vector<float> in(512), out(512);
+    for (size_t i = 0; i < in.size(); ++i)
+        in[i] = (i / 20) % 2 ? 0.05f : -0.05f;
+    float* inputs[2] = {in.data(), in.data()};
+    float* outputs[2] = {out.data(), out.data()};
+    const int changed[] = {2, 39, 40, 25, 32};  // Input HiLow, Space, its width, compressor and gate on
+    const float steps[2][5] = {{0.0f, 1.0f, 0.8f, 1.0f, 1.0f}, {1.0f, 0.0f, 0.3f, 0.0f, 0.0f}};
     for (float page : {0.0f, 1.0f}) {
         SCOPED_TRACE(page == 0.0f ? "amp page shown" : "effects page shown");
-        setParameter(52, page);
-        setParameter(29, 1.0f);  // compressor threshold -40 dB, ratio 5: a quiet note is compressed
-        setParameter(30, 1.0f);
-        setParameter(33, 1.0f);  // the gate after the compressor, threshold 0 dB: the note is gated
-        setParameter(36, 1.0f);
+        for (auto [index, value] : {std::pair{52, page}, {29, 1.0f}, {30, 1.0f}, {33, 1.0f}, {36, 1.0f}})
+            setParameter(index, value);
         open();
         idle();
         CControl* displays[] = {ampControl(2, Kind::MovieBitmap), effectsControl(39, Kind::MovieBitmap),
                                 effectsControl(40, Kind::MovieBitmap), effectsControl(54, Kind::VuMeter),
                                 effectsControl(55, Kind::MovieBitmap)};
-        float before[5] = {};
+        float before[5];
         for (int k = 0; k < 5; ++k)
             before[k] = displays[k]->getValue();
-        for (const Step& step : {Step{0.0f, 1.0f, 0.8f, 1.0f}, Step{1.0f, 0.0f, 0.3f, 0.0f}}) {
-            setParameter(2, step.inputHiLow);
-            setParameter(39, step.space);
-            setParameter(40, step.width);
-            setParameter(25, step.dynamics);
-            setParameter(32, step.dynamics);
-            play(0.05f);
+        for (const auto& step : steps) {
+            for (int k = 0; k < 5; ++k)
+                setParameter(changed[k], step[k]);
+            for (int block = 0; block < 40; ++block)
+                plugin->processReplacing(inputs, outputs, 512);
             EXPECT_EQ(displays[2]->getValue(), before[2]) << "the width display moved before the idle";
             idle();
-            const float expected[5] = {parameter(2), parameter(39), step.space != 0.0f ? step.width : 0.0f,
+            const float expected[5] = {parameter(2), parameter(39), step[1] != 0.0f ? step[2] : 0.0f,
                                        parameter(54), parameter(55)};
             for (int k = 0; k < 5; ++k) {
                 EXPECT_NE(expected[k], before[k]) << "display " << k << ": the reading did not change";
