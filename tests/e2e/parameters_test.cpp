@@ -122,12 +122,8 @@ TEST(Parameters, SwitchesBetweenZeroAndOneFollowTheirRules)
         for (float from : {0.0f, 1.0f}) {
             for (float value : {1e-6f, 0.5f, std::nextafter(1.0f, 0.0f), 0.0f, 1.0f}) {
                 SCOPED_TRACE(testing::Message() << "parameter " << s.index << " from " << from << " to " << value);
-                const bool between = value != 0.0f && value != 1.0f, holds = s.rule == Rule::Holds && between;
-                bool on = value > 0.0f;
-                if (holds)
-                    on = from == 1.0f;
-                if (s.rule == Rule::OnlyAtOne)
-                    on = value == 1.0f;
+                const bool holds = s.rule == Rule::Holds && value != 0.0f && value != 1.0f;
+                const bool on = holds ? from == 1.0f : s.rule == Rule::OnlyAtOne ? value == 1.0f : value > 0.0f;
                 auto probe = instance(s.index, from), same = instance(s.index, from), other = instance(s.index, from);
                 EXPECT_EQ(shown(*probe, s.index, value), value > 0.0f ? s.on : s.off);
                 if (!holds)  // (setting 1 again would clear a delay line that holding keeps)
