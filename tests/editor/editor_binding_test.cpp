@@ -197,9 +197,9 @@ TEST_F(EditorTest, AProgramWhosePageIsTheEffectsPageShowsIt)
 
 TEST_F(EditorTest, LampsMetersAndIndicatorsFollowTheirReadingsWhileThePanelStaysOpen)
 {
-    // Every reading changes twice after the open, on whichever page is shown; each idle (not
+    // Every reading changes three times after the open, on whichever page is shown; each idle (not
     // before) brings every display refreshed at idle to its reading (the width display rests
-    // on its first image while Space is off). Compressor and gate on act on a quiet note:
+    // on its first image while Space is exactly 0). Compressor and gate on act on a quiet note:
     // compressor threshold -40 dB, ratio 5; the gate after it, threshold 0 dB.
     std::vector<float> in(512), out(512);
     for (size_t i = 0; i < in.size(); ++i)
@@ -207,11 +207,14 @@ TEST_F(EditorTest, LampsMetersAndIndicatorsFollowTheirReadingsWhileThePanelStays
     float* inputs[2] = {in.data(), in.data()};
     float* outputs[2] = {out.data(), out.data()};
     const int changed[] = {2, 39, 40, 25, 32};  // Input HiLow, Space, its width, compressor and gate on
-    const float steps[2][5] = {{0.0f, 1.0f, 0.8f, 1.0f, 1.0f}, {1.0f, 0.0f, 0.3f, 0.0f, 0.0f}};
+    const float steps[3][5] = {
+        {0.0f, 1.0f, 0.8f, 1.0f, 1.0f}, {1.0f, 0.01f, 0.6f, 0.0f, 0.0f}, {0.0f, 0.0f, 0.3f, 1.0f, 1.0f}};
     for (float page : {0.0f, 1.0f}) {
         SCOPED_TRACE(page == 0.0f ? "amp page shown" : "effects page shown");
-        for (auto [index, value] : {std::pair{52, page}, {29, 1.0f}, {30, 1.0f}, {33, 1.0f}, {36, 1.0f}})
+        for (auto [index, value] : {std::pair{52, page}, {29, 1.0f}, {30, 1.0f}, {33, 1.0f}, {36, 1.0f}, {2, 1.0f},
+                                    {39, 0.0f}, {25, 0.0f}, {32, 0.0f}})
             setParameter(index, value);
+        plugin->processReplacing(inputs, outputs, 512);  // the meters at rest
         open();
         idle();
         CControl* displays[] = {ampControl(2, Kind::MovieBitmap), effectsControl(39, Kind::MovieBitmap),
@@ -247,12 +250,12 @@ TEST_F(EditorTest, ThrottledIdleKeepsItsPace)
     editor->trackIdle();  // due: passes on to idle
     const int polls = window->eventPollCount();
     const uint32_t slept = gui::platform::headless::totalSleptMilliseconds();
-    gui::platform::headless::setTicks(100020);
-    editor->trackIdle();  // 20 ms later: sleeps 4 ms and returns
+    gui::platform::headless::setTicks(100045);
+    editor->trackIdle();  // 45 ms later: sleeps 4 ms, still more than 50 ms early, returns
     EXPECT_EQ(window->eventPollCount(), polls);
     EXPECT_EQ(gui::platform::headless::totalSleptMilliseconds(), slept + 4);
-    gui::platform::headless::setTicks(100060);
-    editor->trackIdle();  // 60 ms after the pass: sleeps, then idles
+    gui::platform::headless::setTicks(100046);
+    editor->trackIdle();  // 46 ms after the pass: sleeps, then exactly 50 ms early: idles
     EXPECT_EQ(window->eventPollCount(), polls + 1);
     EXPECT_EQ(gui::platform::headless::totalSleptMilliseconds(), slept + 8);
     EXPECT_GE(hostLog().count(audioMasterIdle), 2);

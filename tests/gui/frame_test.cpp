@@ -156,6 +156,9 @@ TEST_F(FrameTest, KeysGoToTheFocusViewThenTheModalViewAndTabMovesTheFocus)
     EXPECT_EQ(frame->keyDown(up), 1);
     EXPECT_EQ(view->keys.size(), 3u);
     EXPECT_EQ(modal->keys.size(), 1u);
+    modal->answersKeys = false;
+    modal->setWantsFocus(true);
+    EXPECT_EQ(frame->keyDown(tab), -1);  // and no tab moves the focus while the modal view is set
     frame->setModalView(nullptr);
     modal->release();
 
