@@ -1,8 +1,9 @@
 // What the open front panel costs the host's user-interface thread: the plug-in with its
 // editor open (headless window layer), audio moving the compressor meter and the gate lamp,
-// and the editor idled 30 times a second. Reports the thread's CPU time per idle, its
-// share of the idle period, the area presented per idle against the whole panel, and the
-// cost against an idle that redraws the whole panel. Ratios, never pass/fail.
+// and the editor idled 30 times a second, at 100, 150 and 200 % (the host's content scale).
+// Reports the thread's CPU time per idle, its share of the idle period, the area presented
+// per idle against the whole panel, the cost against an idle that redraws the whole panel,
+// and against the same case at 100 %. Ratios, never pass/fail.
 //
 // usage: korvalex-idle-bench [SECONDS]   (default 20 seconds of audio)
 
@@ -11,6 +12,8 @@
 #include <cstdlib>
 #include <ctime>
 #include <vector>
+
+#include "gui/Scale.h"
 
 #include "editor/CZarelEditor.h"
 #include "gui/platform/headless/HeadlessWindow.h"
@@ -21,7 +24,7 @@ namespace {
 constexpr double kRate = 44100.0;
 constexpr int kIdleRate = 30;
 constexpr int kFramesPerIdle = static_cast<int>(kRate) / kIdleRate;
-constexpr double kPanelPixels = 899.0 * 421.0;
+constexpr int kZooms[] = {100, 150, 200};
 
 double threadCpuSeconds()
 {
@@ -51,10 +54,13 @@ struct Result {
     double presentedShare = 0.0;  // of the panel's pixels, per idle
 };
 
-Result run(double seconds, bool effectsPage, bool wholePanelEachIdle)
+Result run(double seconds, bool effectsPage, bool wholePanelEachIdle, int zoom)
 {
     CZarelVST* plugin = CZarelVST::create(hostCallback);
     AEffect* effect = plugin->getAeffect();
+    effect->dispatcher(effect, effVendorSpecific, 0x50726553, 0x41654373, nullptr, float(zoom) / 100.0f);  // 'PreS' 'AeCs'
+    const gui::Scale scale(zoom);
+    const double panelPixels = double(scale.toDeviceX(899)) * double(scale.toDeviceY(421));
     plugin->setProgram(58);
     plugin->setParameter(25, 1.0f);  // compressor on, low threshold: the meter moves
     plugin->setParameter(29, 0.2f);
@@ -63,7 +69,7 @@ Result run(double seconds, bool effectsPage, bool wholePanelEachIdle)
     int parent = 0;
     effect->dispatcher(effect, effEditOpen, 0, 0, &parent, 0.0f);
     auto* window = gui::platform::headless::HeadlessWindow::latest();
-    window->paint(CRect(0, 0, 899, 421));
+    window->paint(window->surface().bounds());
     auto* editor = static_cast<CZarelEditor*>(plugin->getEditor());
 
     std::vector<float> in(kFramesPerIdle), outLeft(kFramesPerIdle), outRight(kFramesPerIdle);
@@ -86,7 +92,7 @@ Result run(double seconds, bool effectsPage, bool wholePanelEachIdle)
     }
     effect->dispatcher(effect, effEditClose, 0, 0, nullptr, 0.0f);
     effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
-    return Result{cpu / idles, presented / idles / kPanelPixels};
+    return Result{cpu / idles, presented / idles / panelPixels};
 }
 
 }  // namespace
@@ -98,18 +104,26 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: korvalex-idle-bench [SECONDS]\n");
         return 2;
     }
+    // A zoom the user chose on their own panel would take the place of the host's.
+    setenv("XDG_CONFIG_HOME", "/nonexistent/korvalex-idle-bench", 1);
     std::printf("front panel open, audio moving the meters, %d idles a second, %.0f s\n\n", kIdleRate, seconds);
-    std::printf("%-34s %12s %14s %16s %18s\n", "case", "us per idle", "of the period", "area presented",
-                "vs whole panel");
+    std::printf("%-34s %5s %12s %14s %16s %16s %10s\n", "case", "zoom", "us per idle", "of the period",
+                "area presented", "vs whole panel", "vs 100 %");
     for (bool effectsPage : {true, false}) {
-        const Result partial = run(seconds, effectsPage, false);
-        const Result whole = run(seconds, effectsPage, true);
         const char* name = effectsPage ? "effects page (meters shown)" : "amp page (meters hidden)";
-        std::printf("%-34s %12.1f %13.3f%% %15.2f%% %17.3fx\n", name, partial.cpuPerIdle * 1e6,
-                    100.0 * partial.cpuPerIdle * kIdleRate, 100.0 * partial.presentedShare,
-                    partial.cpuPerIdle / whole.cpuPerIdle);
-        std::printf("%-34s %12.1f %13.3f%% %15.2f%% %17.3fx\n", "  the whole panel every idle", whole.cpuPerIdle * 1e6,
-                    100.0 * whole.cpuPerIdle * kIdleRate, 100.0 * whole.presentedShare, 1.0);
+        Result atDesignSize[2];
+        for (int zoom : kZooms) {
+            const Result results[2] = {run(seconds, effectsPage, false, zoom), run(seconds, effectsPage, true, zoom)};
+            for (int whole = 0; whole < 2; ++whole) {
+                const Result& r = results[whole];
+                if (zoom == 100)
+                    atDesignSize[whole] = r;
+                std::printf("%-34s %4d%% %12.1f %13.3f%% %15.2f%% %15.3fx %9.2fx\n",
+                            whole ? "  the whole panel every idle" : name, zoom, r.cpuPerIdle * 1e6,
+                            100.0 * r.cpuPerIdle * kIdleRate, 100.0 * r.presentedShare,
+                            r.cpuPerIdle / results[1].cpuPerIdle, r.cpuPerIdle / atDesignSize[whole].cpuPerIdle);
+            }
+        }
     }
     return 0;
 }

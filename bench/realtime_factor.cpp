@@ -1,8 +1,12 @@
 // Realtime factors (seconds of audio per CPU second) of the cabinet convolution alone and
 // of the built plug-in, driven through the VST interface as a host drives it: program 0,
 // a bank-B amplifier without effects, every block on, and the three heaviest factory
-// programs. All cases run on the same guitar DI signal, interleaved, on one core; each
-// figure is the median of several runs. Reports ratios, never pass/fail.
+// programs; then program 0 with impulse responses of 10 ms, 100 ms and 1 s in place of its
+// own cabinet (the private cabinet request, as korvalex-render --cabinet sends it); then
+// program 0 and the heaviest program at 48 and 96 kHz, where the plug-in converts to its
+// engine's 44.1 kHz and back, against 44.1 kHz. All cases run on the same guitar DI signal
+// (made at each rate), interleaved, on one core; each figure is the median of several
+// runs. Reports ratios, never pass/fail.
 //
 // usage: korvalex-bench [--seconds S] [--runs N] [--block N] [--previous PLUGIN] [PLUGIN]
 //   PLUGIN      the plug-in file to measure (default: korvalex.so beside this program)
@@ -15,8 +19,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cmath>
 #include <ctime>
 #include <functional>
+#include <random>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,10 +32,12 @@
 #include "host/PluginHost.h"
 #include "tests/dsp/BlockFftCabinetConvolver.h"
 #include "tools/korvalex-validate/TestSignal.h"
+#include "vst/KorvalexRequests.h"
 
 namespace {
 
 constexpr double kRate = 44100.0;
+constexpr double kHostRates[] = {48000.0, 96000.0};
 constexpr int kHeaviestCount = 3;
 constexpr double kSurveySeconds = 3.0;  // per program, to find the heaviest ones
 
@@ -73,19 +81,25 @@ std::string besideThisProgram(const char* name)
     return slash == std::string::npos ? name : dir.substr(0, slash + 1) + name;
 }
 
-// The DI signal and the output buffers every case shares.
+// The DI signal and the output buffers every case at one rate shares.
 struct Signal {
     std::vector<float> left, right, outLeft, outRight;
-    explicit Signal(size_t frames) : left(frames), right(frames, 0.0f), outLeft(frames), outRight(frames)
+    double rate;
+    Signal(double seconds, double sampleRate)
+        : left(static_cast<size_t>(seconds * sampleRate)),
+          right(left.size(), 0.0f),
+          outLeft(left.size()),
+          outRight(left.size()),
+          rate(sampleRate)
     {
-        GuitarSignal(1).fill(left.data(), frames);
+        GuitarSignal(1, sampleRate).fill(left.data(), left.size());
     }
     size_t frames() const { return left.size(); }
 };
 
 // A plug-in instance set up like a host does before playback.
 std::unique_ptr<PluginHost> startInstance(const std::string& path, int blockSize,
-                                          const std::function<void(PluginHost&)>& setUp)
+                                          const std::function<void(PluginHost&)>& setUp, double rate = kRate)
 {
     std::string error;
     std::unique_ptr<PluginHost> host = PluginHost::load(path, error);
@@ -94,7 +108,7 @@ std::unique_ptr<PluginHost> startInstance(const std::string& path, int blockSize
         std::exit(1);
     }
     host->dispatch(effOpen);
-    host->setSampleRate(static_cast<float>(kRate));
+    host->setSampleRate(static_cast<float>(rate));
     host->setBlockSize(blockSize);
     host->setMainsOn(true);
     setUp(*host);
@@ -105,7 +119,7 @@ std::unique_ptr<PluginHost> startInstance(const std::string& path, int blockSize
 double pluginCost(const std::string& path, int blockSize, const std::function<void(PluginHost&)>& setUp,
                   Signal& s, size_t frames)
 {
-    std::unique_ptr<PluginHost> host = startInstance(path, blockSize, setUp);
+    std::unique_ptr<PluginHost> host = startInstance(path, blockSize, setUp, s.rate);
     const double start = threadCpuSeconds();
     host->processStereo(s.left.data(), s.right.data(), s.outLeft.data(), s.outRight.data(), frames, blockSize);
     return threadCpuSeconds() - start;
@@ -137,7 +151,36 @@ struct Case {
     std::function<double(Signal&)> measurePrevious;  // the same through the previous build, if any
     bool comparableToGxAmp = true;                   // a whole amplifier, as gx_amp is
     std::vector<double> costs, previousCosts;
+    bool impulseResponse = false;                    // program 0 with an impulse response of its own
+    double rate = kRate;      // the host's rate
+    std::string sameAs = {};  // at another rate: the name of the case at 44.1 kHz
 };
+
+// A cabinet-like impulse response of `seconds`: decaying noise through a one-pole low-pass,
+// made here (no file), so every run measures the same taps.
+std::vector<float> impulseResponse(double seconds)
+{
+    std::mt19937 rng(17);
+    std::normal_distribution<float> n(0.0f, 1.0f);
+    std::vector<float> taps(static_cast<size_t>(seconds * kRate));
+    float smooth = 0.0f;
+    for (size_t i = 0; i < taps.size(); ++i) {
+        smooth += 0.3f * (n(rng) - smooth);
+        taps[i] = smooth * std::exp(-6.0f * static_cast<float>(i) / static_cast<float>(taps.size()));
+    }
+    return taps;
+}
+
+void sendImpulseResponse(PluginHost& host, const std::vector<float>& taps)
+{
+    const KorvalexCabinetRequest request{sizeof(KorvalexCabinetRequest), static_cast<VstInt32>(taps.size()),
+                                         taps.data(), 0.0f};
+    if (host.dispatch(effVendorSpecific, kKorvalexVendorIndex, kKorvalexCabinetRequest,
+                      const_cast<KorvalexCabinetRequest*>(&request)) != 1) {
+        std::fprintf(stderr, "korvalex-bench: the plug-in did not take the impulse response\n");
+        std::exit(1);
+    }
+}
 
 double median(std::vector<double> v)
 {
@@ -185,6 +228,7 @@ void everyBlockOn(PluginHost& host)
 
 std::vector<Case> buildCases(const Options& o, Signal& s)
 {
+    int heaviest = 0;
     std::vector<Case> cases;
     const int block = o.blockSize;
     for (int response : {0, 6}) {
@@ -214,9 +258,51 @@ std::vector<Case> buildCases(const Options& o, Signal& s)
         h.setParameter(kBankAB, 1.0f);
     });
     pluginCase("every block on", everyBlockOn);
-    for (int p : heaviestPrograms(o, s, kHeaviestCount))
+    for (int p : heaviestPrograms(o, s, kHeaviestCount)) {
+        if (cases.back().name.rfind("heavy", 0) != 0)
+            heaviest = p;
         pluginCase("heavy: program " + std::to_string(p) + " \"" + programName(o.plugin, p) + "\"",
                    [p](PluginHost& h) { h.setProgram(p); });
+    }
+
+    const auto responseCase = [&](const std::string& name, std::vector<float> taps) {
+        auto shared = std::make_shared<std::vector<float>>(std::move(taps));
+        cases.push_back({name,
+                         [&o, shared](Signal& sig) {
+                             return pluginCost(
+                                 o.plugin, o.blockSize,
+                                 [shared](PluginHost& h) {
+                                     h.setProgram(0);
+                                     if (!shared->empty())
+                                         sendImpulseResponse(h, *shared);
+                                 },
+                                 sig, sig.frames());
+                         },
+                         nullptr, true, {}, {}, true});
+    };
+    responseCase("own response (stored response 0, 41 taps)", {});
+    for (double seconds : {0.01, 0.1, 1.0}) {
+        std::vector<float> taps = impulseResponse(seconds);
+        const std::string length = seconds < 0.1 ? "10 ms" : seconds < 1.0 ? "100 ms" : "1 s";
+        const std::string name = length + " impulse response (" + std::to_string(taps.size()) + " taps)";
+        responseCase(name, std::move(taps));
+    }
+
+    // Program 0 and the heaviest program again at the other host rates.
+    const std::string program0 = cases[2].name;
+    const std::string heaviestName = "heavy: program " + std::to_string(heaviest) + " \"" +
+                                     programName(o.plugin, heaviest) + "\"";
+    for (double rate : kHostRates) {
+        for (const auto& [name, program] : {std::pair<std::string, int>{program0, 0}, {heaviestName, heaviest}}) {
+            Case c{name + " at " + std::to_string(static_cast<int>(rate / 1000)) + " kHz",
+                   [&o, program](Signal& sig) {
+                       return pluginCost(o.plugin, o.blockSize, [program](PluginHost& h) { h.setProgram(program); },
+                                         sig, sig.frames());
+                   },
+                   nullptr, true, {}, {}, false, rate, name};
+            cases.push_back(c);
+        }
+    }
     return cases;
 }
 
@@ -270,16 +356,26 @@ int main(int argc, char** argv)
         return 2;
     }
     const int cpu = pinToOneCore();
-    Signal signal(static_cast<size_t>(o.seconds * kRate));
+    Signal signal(o.seconds, kRate);
+    std::vector<Signal> atHostRates;
+    for (double rate : kHostRates)
+        atHostRates.emplace_back(o.seconds, rate);
+    auto signalFor = [&](double rate) -> Signal& {
+        for (Signal& other : atHostRates)
+            if (other.rate == rate)
+                return other;
+        return signal;
+    };
     std::vector<Case> cases = buildCases(o, signal);
 
     // Interleaved: every case once per round, so that a slower spell of the machine falls
     // on all of them alike.
     for (int run = 0; run < o.runs; ++run) {
         for (Case& c : cases) {
-            c.costs.push_back(c.measure(signal));
+            Signal& sig = signalFor(c.rate);
+            c.costs.push_back(c.measure(sig));
             if (c.measurePrevious)
-                c.previousCosts.push_back(c.measurePrevious(signal));
+                c.previousCosts.push_back(c.measurePrevious(sig));
         }
     }
 
@@ -295,6 +391,30 @@ int main(int argc, char** argv)
                 kGxAmpRecorded);
     std::printf("  %-58s %10s %10s %9s %21s\n", "case", "realtime", "previous", "speed-up", "vs gx_amp (recorded)");
     for (const Case& c : cases)
-        printRow(c, o.seconds);
+        if (!c.impulseResponse && c.sameAs.empty())
+            printRow(c, o.seconds);
+
+    std::printf("\n  %-58s %10s %20s\n", "program 0 with an impulse response", "realtime", "of its own response");
+    double own = 0.0;
+    for (const Case& c : cases) {
+        if (!c.impulseResponse)
+            continue;
+        const double factor = o.seconds / median(c.costs);
+        if (own == 0.0)
+            own = factor;
+        std::printf("  %-58s %9.1fx %19.2fx\n", c.name.c_str(), factor, factor / own);
+    }
+
+    // The host rates: the same program against itself at 44.1 kHz.
+    std::printf("\n  %-58s %10s %12s\n", "at another host rate (converted to 44.1 kHz and back)", "realtime",
+                "vs 44.1 kHz");
+    for (const Case& c : cases) {
+        if (c.sameAs.empty())
+            continue;
+        for (const Case& base : cases)
+            if (base.name == c.sameAs)
+                std::printf("  %-58s %9.1fx %11.2fx\n", c.name.c_str(), o.seconds / median(c.costs),
+                            median(base.costs) / median(c.costs));
+    }
     return 0;
 }

@@ -12,10 +12,6 @@ constexpr float kToneStackTrim = 0.5f;
 constexpr float kOutputGain = 2.0f;     // Volume 0.5 is unity
 constexpr int kChannel = 0;             // the multi-channel blocks run one mono channel
 constexpr float kPresenceLowPass = 0.0f;
-// Input beyond +120 dBFS is garbage (an uninitialised host buffer, say), not audio, and
-// treated like NaN: far louder input overflows to infinity inside the chain (the limiter's
-// cubic above all) and would then stay in the filters' and the delay line's memories.
-constexpr float kInputCeiling = 1e6f;
 
 bool nonZero(float v)
 {
@@ -110,15 +106,23 @@ void AmpEngine::endBlock()
 
 void AmpEngine::process(const float* inLeft, const float* inRight, float* outLeft, float* outRight, int frames)
 {
-    if (frames < 1)
+    processPart(inLeft, inRight, outLeft, outRight, frames, 0, frames);
+}
+
+void AmpEngine::processPart(const float* inLeft, const float* inRight, float* outLeft, float* outRight, int n,
+                            int offset, int frames)
+{
+    if (n < 1 || offset < 0 || offset + n > frames)
         return;
     DenormalGuard guard;
-    beginBlock(frames);
-    for (int start = 0; start < frames; start += kPiece) {
-        const int n = std::min(kPiece, frames - start);
-        processPiece(inLeft + start, inRight + start, outLeft + start, outRight + start, n, frames);
+    if (offset == 0)
+        beginBlock(frames);
+    for (int start = 0; start < n; start += kPiece) {
+        const int m = std::min(kPiece, n - start);
+        processPiece(inLeft + start, inRight + start, outLeft + start, outRight + start, m, frames);
     }
-    endBlock();
+    if (offset + n == frames)
+        endBlock();
 }
 
 // Every input sample is read before any output sample is written: hosts may pass the

@@ -28,6 +28,9 @@
 #include "dsp/RelaxedAtomic.h"
 #include "dsp/StereoDelay.h"
 #include "dsp/ToneStack.h"
+#include "dsp/UserCabinet.h"
+
+#include <memory>
 
 class AmpEngine {
 public:
@@ -44,10 +47,19 @@ public:
     // Redesigns the three equaliser bands from their settings for the given rate.
     void designEqualiser(float sampleRate);
 
+    // Puts a user's cabinet response in place of the stored ones (null: the stored ones
+    // again). Any thread but the audio thread; heard from the next process call on.
+    void useCabinetResponse(std::unique_ptr<UserCabinet> response) { cabinet_.offer(std::move(response)); }
+
     // Once per block, before process: moves every switch fade one step towards its switch.
     void stepSwitchFades();
     // Input and output buffers may be the same memory.
     void process(const float* inLeft, const float* inRight, float* outLeft, float* outRight, int frames);
+    // The `n` frames from `offset` on of a block of `frames` frames that arrives in parts (as
+    // a rate converter delivers it): the part at offset 0 begins the block, the part that
+    // reaches its end ends it. The parts give the samples of the whole block in one call.
+    void processPart(const float* inLeft, const float* inRight, float* outLeft, float* outRight, int n, int offset,
+                     int frames);
 
     float compressorMeter() const { return compressorMeter_; }
     float gateMeter() const { return gateMeter_; }

@@ -1,24 +1,17 @@
 #include "dsp/CabinetConvolver.h"
 
-#include <fftw3.h>
-
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
-#include "dsp/FftwPlanner.h"
+#include "dsp/CabinetLevel.h"
+#include "dsp/SplitRealTransform.h"
+#include "dsp/SpectrumProducts.h"
+#include "dsp/UserCabinet.h"
 
 namespace {
 
 constexpr int kTransformSize = 2 * CabinetConvolver::kBlockSize;  // 16 samples and 16 zeros
-constexpr int kBins = kTransformSize / 2 + 1;                      // 0 .. Nyquist
-constexpr int kLanes = 4;
-constexpr int kPaddedBins = (kBins + kLanes - 1) / kLanes * kLanes;
-
-// Scalar code only: SIMD codelets round differently from one processor and build to the
-// next, and the tone stack's low bass section magnifies such differences, so the same
-// program would sound measurably different on two machines.
-constexpr unsigned kPlanFlags = FFTW_ESTIMATE | FFTW_NO_SIMD;
+static_assert(CabinetConvolver::kPaddedBins == (kTransformSize / 2 + 1 + 3) / 4 * 4, "bins 0..16 in whole lanes");
 
 double factorFor(int number)
 {
@@ -31,93 +24,7 @@ double factorFor(int number)
     }
 }
 
-// Four floats worked on elementwise: each lane rounds exactly as scalar code would, so
-// the products come out the same on every build whether the compiler maps them to SSE,
-// to wider registers or to scalar instructions.
-typedef float Lanes __attribute__((vector_size(kLanes * sizeof(float))));
-
-inline Lanes load(const float* p)
-{
-    Lanes v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-inline void store(float* p, Lanes v)
-{
-    std::memcpy(p, &v, sizeof v);
-}
-
 }  // namespace
-
-// A 32-point real spectrum, bins 0..16 as separate real and imaginary parts (the
-// imaginary parts of bins 0 and 16, and the padding, are 0).
-struct alignas(16) CabinetConvolver::Spectrum {
-    float re[kPaddedBins] = {};
-    float im[kPaddedBins] = {};
-};
-
-// The forward and inverse 32-point transforms with their working buffers.
-struct CabinetConvolver::Transforms {
-    float* time = allocateZeroed(kTransformSize);         // 16 samples, then 16 zeros that stay
-    float* halfComplex = allocateZeroed(kTransformSize);  // spectrum in FFTW's layout
-    float* result = allocateZeroed(kTransformSize);       // inverse transform, scaled by 32
-    fftwf_plan forward = nullptr;
-    fftwf_plan inverse = nullptr;
-
-    Transforms()
-    {
-        FftwPlannerSession planner(FftwPlannerSession::kJoining);
-        forward = fftwf_plan_r2r_1d(kTransformSize, time, halfComplex, FFTW_R2HC, kPlanFlags);
-        // The spectrum is rebuilt for every block, so the inverse may overwrite it.
-        inverse = fftwf_plan_r2r_1d(kTransformSize, halfComplex, result, FFTW_HC2R, kPlanFlags | FFTW_DESTROY_INPUT);
-    }
-    ~Transforms()
-    {
-        {
-            FftwPlannerSession planner(FftwPlannerSession::kLeaving);
-            fftwf_destroy_plan(forward);
-            fftwf_destroy_plan(inverse);
-        }
-        fftwf_free(time);
-        fftwf_free(halfComplex);
-        fftwf_free(result);
-    }
-    Transforms(const Transforms&) = delete;
-    Transforms& operator=(const Transforms&) = delete;
-
-    static float* allocateZeroed(int count)
-    {
-        float* p = fftwf_alloc_real(static_cast<size_t>(count));
-        std::fill(p, p + count, 0.0f);
-        return p;
-    }
-
-    // The first 16 samples of `time` into `s`.
-    void toSpectrum(Spectrum& s)
-    {
-        fftwf_execute(forward);
-        // Half-complex layout: real parts at 0..16, imaginary part of bin k at 32 - k.
-        s.re[0] = halfComplex[0];
-        for (int k = 1; k < kBins - 1; ++k) {
-            s.re[k] = halfComplex[k];
-            s.im[k] = halfComplex[kTransformSize - k];
-        }
-        s.re[kBins - 1] = halfComplex[kBins - 1];
-    }
-
-    // `s` back into 32 samples in `result`, scaled by 32.
-    void fromSpectrum(const Spectrum& s)
-    {
-        halfComplex[0] = s.re[0];
-        for (int k = 1; k < kBins - 1; ++k) {
-            halfComplex[k] = s.re[k];
-            halfComplex[kTransformSize - k] = s.im[k];
-        }
-        halfComplex[kBins - 1] = s.re[kBins - 1];
-        fftwf_execute(inverse);
-    }
-};
 
 int CabinetConvolver::fftSizeFor(int response)
 {
@@ -139,6 +46,13 @@ float CabinetConvolver::gainFor(int number)
     return static_cast<float>(std::pow(10.0, 0.05) / n * factorFor(number));
 }
 
+double CabinetConvolver::bandLevelFor(int number)
+{
+    const CabinetResponse& r = kCabinetResponses[responseFor(number)];
+    return static_cast<double>(gainFor(number)) * fftSizeFor(responseFor(number)) *
+           cabinetBandGain(r.taps, r.length, kDesignSampleRate);
+}
+
 // The gain with the size N it was defined for, over the 32 that this transform pair
 // scales by.
 float CabinetConvolver::inputScaleFor(int number)
@@ -151,7 +65,12 @@ int CabinetConvolver::partitionsFor(int response)
     return (kCabinetResponses[response].length + kBlockSize - 1) / kBlockSize;
 }
 
-CabinetConvolver::CabinetConvolver(float /*sampleRate*/) : transforms_(std::make_unique<Transforms>())
+// Scalar transforms only: SIMD codelets round differently from one processor and build to
+// the next, and the tone stack's low bass section magnifies such differences, so the same
+// program would sound measurably different on two machines.
+CabinetConvolver::CabinetConvolver(float /*sampleRate*/)
+    : transform_(std::make_unique<SplitRealTransform>(kTransformSize, false)),
+      ahead_(static_cast<size_t>(UserCabinet::ringSize()), 0.0f)
 {
     int total = 0;
     int longest = 0;
@@ -163,19 +82,25 @@ CabinetConvolver::CabinetConvolver(float /*sampleRate*/) : transforms_(std::make
     }
     partitions_.resize(static_cast<size_t>(total));
     history_.resize(static_cast<size_t>(longest));
-    historyResponse_.assign(static_cast<size_t>(longest), 0);
+    historyPartitions_.assign(static_cast<size_t>(longest), &partitions_[0]);
+    historyPartitionCount_.assign(static_cast<size_t>(longest), partitionsFor(0));
 
     // Each 16-tap piece of a response, zero-padded to 32, transformed once.
+    float* time = transform_->time();
     for (int r = 0; r < kCabinetResponseCount; ++r) {
         const CabinetResponse& h = kCabinetResponses[r];
         for (int p = 0; p < partitionsFor(r); ++p) {
             const int first = p * kBlockSize;
             const int taps = std::min(kBlockSize, h.length - first);
-            std::fill(transforms_->time, transforms_->time + kBlockSize, 0.0f);
-            std::copy(h.taps + first, h.taps + first + taps, transforms_->time);
-            transforms_->toSpectrum(partitions_[static_cast<size_t>(firstPartition_[r] + p)]);
+            std::fill(time, time + kTransformSize, 0.0f);
+            std::copy(h.taps + first, h.taps + first + taps, time);
+            Spectrum& s = partitions_[static_cast<size_t>(firstPartition_[r] + p)];
+            transform_->forward(s.re, s.im);
         }
     }
+    std::fill(time, time + kTransformSize, 0.0f);
+    for (int r = 0; r < kCabinetResponseCount; ++r)
+        storedBandGain_[r] = cabinetBandGain(kCabinetResponses[r].taps, kCabinetResponses[r].length, kDesignSampleRate);
 
     current_ = responseFor(0);
     gain_ = gainFor(0);
@@ -194,17 +119,83 @@ void CabinetConvolver::select(int number)
     requested_ = number;
 }
 
+void CabinetConvolver::offer(std::unique_ptr<UserCabinet> response)
+{
+    std::lock_guard<std::mutex> lock(offerMutex_);
+    releaseFinishedOffers();
+    std::uintptr_t value = kStoredResponsesOffer;
+    if (response) {
+        value = reinterpret_cast<std::uintptr_t>(response.get());
+        offers_.push_back(std::move(response));
+    }
+    // An offer the audio side has not taken yet is replaced, and never sounds.
+    const std::uintptr_t replaced = offered_.exchange(value, std::memory_order_acq_rel);
+    if (replaced != kNoOffer && replaced != kStoredResponsesOffer)
+        reinterpret_cast<UserCabinet*>(replaced)->released.store(true, std::memory_order_relaxed);
+    releaseFinishedOffers();
+}
+
+void CabinetConvolver::releaseFinishedOffers()
+{
+    offers_.erase(std::remove_if(offers_.begin(), offers_.end(),
+                                 [](const std::unique_ptr<UserCabinet>& r) {
+                                     return r->released.load(std::memory_order_acquire);
+                                 }),
+                  offers_.end());
+}
+
 // A block takes the response and gain in force when it is complete, and keeps them for the
 // whole length of its response, whatever is selected later.
 void CabinetConvolver::takeOverSelection()
 {
+    bool changed = offered_.load(std::memory_order_relaxed) != kNoOffer && takeOverOffer();
     const int requested = requested_;
-    if (requested == applied_)
-        return;
-    applied_ = requested;
-    current_ = responseFor(requested);
-    gain_ = gainFor(requested);
-    inputScale_ = inputScaleFor(requested);
+    if (requested != applied_) {
+        applied_ = requested;
+        changed = true;
+    }
+    if (changed)
+        applySelection();
+}
+
+void CabinetConvolver::applySelection()
+{
+    current_ = responseFor(applied_);
+    gain_ = gainFor(applied_);
+    if (user_) {
+        const int response = responseFor(applied_);
+        const double bandLevel = static_cast<double>(gain_) * fftSizeFor(response) * storedBandGain_[response];
+        inputScale_ = static_cast<float>(bandLevel * user_->levelScale() / kTransformSize);
+    } else {
+        inputScale_ = inputScaleFor(applied_);
+    }
+}
+
+// Answers whether the response in place changed.
+bool CabinetConvolver::takeOverOffer()
+{
+    const std::uintptr_t peek = offered_.load(std::memory_order_relaxed);
+    if (peek != kStoredResponsesOffer && soundingCount_ == kUserSlots)
+        return false;  // waits until a ringing response has ended
+    const std::uintptr_t taken = offered_.exchange(kNoOffer, std::memory_order_acq_rel);
+    if (taken == kNoOffer)
+        return false;
+    if (taken == kStoredResponsesOffer) {
+        user_ = nullptr;
+        return true;
+    }
+    UserCabinet* response = reinterpret_cast<UserCabinet*>(taken);
+    if (soundingCount_ == kUserSlots) {
+        // Replaced by a stored-responses offer between the two looks: put it back, unless
+        // an even newer offer has arrived.
+        std::uintptr_t expected = kNoOffer;
+        if (!offered_.compare_exchange_strong(expected, taken, std::memory_order_acq_rel))
+            response->released.store(true, std::memory_order_release);
+        return false;
+    }
+    sounding_[soundingCount_++] = response;
+    user_ = response;
+    return true;
 }
 
 float CabinetConvolver::process(float x)
@@ -241,48 +232,73 @@ void CabinetConvolver::process(const float* in, float* out, int frames)
 void CabinetConvolver::completeBlock()
 {
     newest_ = newest_ + 1 == static_cast<int>(history_.size()) ? 0 : newest_ + 1;
-    transformInputBlock(history_[static_cast<size_t>(newest_)]);
-    historyResponse_[static_cast<size_t>(newest_)] = current_;
+    const size_t slot = static_cast<size_t>(newest_);
+    transformInputBlock(history_[slot]);
+    historyPartitions_[slot] = user_ ? user_->headPartitions() : &partition(current_, 0);
+    historyPartitionCount_[slot] = user_ ? user_->headPartitionCount() : partitionCount_[current_];
+    if (soundingCount_ > 0)
+        stepUserResponses();
 
     Spectrum sum;
     accumulateProducts(sum);
-    transforms_->fromSpectrum(sum);
+    transform_->inverse(sum.re, sum.im);
 
     // Overlap-add: the first half completes this block's output, the second half waits.
-    const float* y = transforms_->result;
+    const float* y = transform_->result();
     std::copy(ready_, ready_ + kBlockSize, playing_);
     for (int j = 0; j < kBlockSize; ++j) {
         ready_[j] = overlap_[j] + y[j];
         overlap_[j] = y[kBlockSize + j];
+    }
+    if (soundingCount_ > 0) {
+        // What the larger partitions have computed for this output block.
+        for (int j = 0; j < kBlockSize; ++j) {
+            ready_[j] += ahead_[static_cast<size_t>(aheadPosition_ + j)];
+            ahead_[static_cast<size_t>(aheadPosition_ + j)] = 0.0f;
+        }
+        aheadPosition_ = (aheadPosition_ + kBlockSize) & (static_cast<int>(ahead_.size()) - 1);
     }
 }
 
 void CabinetConvolver::transformInputBlock(Spectrum& spectrum)
 {
     // The gain goes onto the block here, so the block keeps it for good.
+    float* time = transform_->time();
     for (int j = 0; j < kBlockSize; ++j)
-        transforms_->time[j] = input_[j] * inputScale_;
-    transforms_->toSpectrum(spectrum);
+        time[j] = input_[j] * inputScale_;
+    transform_->forward(spectrum.re, spectrum.im);
+}
+
+// The block just completed goes to the response in place; the others ring out on silence
+// and leave once nothing is left of them.
+void CabinetConvolver::stepUserResponses()
+{
+    const int mask = static_cast<int>(ahead_.size()) - 1;
+    for (int i = 0; i < soundingCount_;) {
+        UserCabinet* response = sounding_[i];
+        response->step(response == user_ ? transform_->time() : nullptr, ahead_.data(), mask, aheadPosition_);
+        if (response != user_ && response->drained()) {
+            sounding_[i] = sounding_[--soundingCount_];
+            sounding_[soundingCount_] = nullptr;
+            response->released.store(true, std::memory_order_release);
+        } else {
+            ++i;
+        }
+    }
 }
 
 // Sum over the delay line of (input spectrum x partition spectrum): the block `age` blocks
-// back meets partition `age` of its own response, if that response is that long. Bins are
-// worked on four at a time; every bin's sum runs in the same order on every build.
+// back meets partition `age` of its own response, if that response is that long. Every
+// bin's sum runs in the same order on every build.
 void CabinetConvolver::accumulateProducts(Spectrum& sum) const
 {
     const int slots = static_cast<int>(history_.size());
     for (int age = 0; age < slots; ++age) {
         const int slot = newest_ - age < 0 ? newest_ - age + slots : newest_ - age;
-        const int response = historyResponse_[static_cast<size_t>(slot)];
-        if (age >= partitionCount_[response])
+        if (age >= historyPartitionCount_[static_cast<size_t>(slot)])
             continue;
         const Spectrum& x = history_[static_cast<size_t>(slot)];
-        const Spectrum& h = partition(response, age);
-        for (int k = 0; k < kPaddedBins; k += kLanes) {
-            const Lanes xr = load(x.re + k), xi = load(x.im + k);
-            const Lanes hr = load(h.re + k), hi = load(h.im + k);
-            store(sum.re + k, load(sum.re + k) + (xr * hr - xi * hi));
-            store(sum.im + k, load(sum.im + k) + (xr * hi + xi * hr));
-        }
+        const Spectrum& h = historyPartitions_[static_cast<size_t>(slot)][age];
+        spectrum::accumulateProduct(sum.re, sum.im, x.re, x.im, h.re, h.im, 0, kPaddedBins);
     }
 }

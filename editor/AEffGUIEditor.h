@@ -21,6 +21,9 @@ public:
     bool setKnobMode(VstInt32 val) override;
 
     virtual void setParameter(VstInt32 index, float value) {}
+    // The host's display scale for the panel (1.0, 1.5, 2.0...); true when the editor
+    // takes it. This base draws at one scale only.
+    virtual bool setHostScaleFactor(float factor) { return false; }
     // CFrameEditor: the toolkit's gesture brackets and tracking idle.
     void beginEdit(int32_t index) override;
     void endEdit(int32_t index) override;

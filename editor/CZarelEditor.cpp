@@ -1,8 +1,11 @@
 #include "editor/CZarelEditor.h"
 
 #include <cmath>
+#include <string>
 
+#include "editor/PanelZoom.h"
 #include "gui/CBitmap.h"
+#include "gui/CFrame.h"
 #include "gui/CViewContainer.h"
 #include "gui/controls/CKnob.h"
 #include "gui/controls/CMovieBitmap.h"
@@ -12,6 +15,7 @@
 #include "gui/controls/CSplashScreen.h"
 #include "gui/controls/CVerticalSwitch.h"
 #include "gui/controls/CVuMeter.h"
+#include "gui/platform/PlatformWindow.h"
 #include "vst/AudioEffect.h"
 
 using namespace editor;
@@ -60,6 +64,15 @@ float CZarelEditor::parameter(int32_t index) const { return effect ? effect->get
 
 // ---- open and close -----------------------------------------------------------------
 
+bool CZarelEditor::getRect(ERect** r)
+{
+    if (!frame) {
+        refreshZoomSources(nullptr);
+        setRectForZoom(effectiveZoom());
+    }
+    return AEffGUIEditor::getRect(r);
+}
+
 bool CZarelEditor::open(void* ptr)
 {
     if (frame)
@@ -67,8 +80,12 @@ bool CZarelEditor::open(void* ptr)
     AEffEditor::open(ptr);
     CFrame::setKnobModeForAll(2);  // linear dragging; the host may change it
 
-    const CRect size(rect.left, rect.top, rect.left + kPanelWidth, rect.top + kPanelHeight);
-    frame = new CFrame(size, ptr, this);
+    refreshZoomSources(ptr);
+    const int32_t zoom = effectiveZoom();
+    setRectForZoom(zoom);
+    zoomChanged.store(false);
+    const CRect size(0, 0, kPanelWidth, kPanelHeight);
+    frame = new CFrame(size, ptr, this, zoom);
     ampPage = new CViewContainer(CRect(0, 0, kPanelWidth, kPanelHeight), frame, panelBitmap);
     createControls();
 
@@ -172,7 +189,112 @@ void CZarelEditor::close()
     ampPage = effectsPage = nullptr;
     ampControls.fill(nullptr);
     effectsControls.fill(nullptr);
+    desktopZoom = 0;  // asked again for the next panel: it may open on another screen
     AEffEditor::close();
+}
+
+// ---- zoom ---------------------------------------------------------------------------
+
+// The settings file is read at every open, so a choice made on another panel counts; a
+// file that is missing leaves this editor's own choice (one that could not be saved).
+void CZarelEditor::refreshZoomSources(void* parentWindow)
+{
+    int32_t chosen = kAutomaticZoom;
+    switch (ZoomSettings().read(chosen)) {
+    case ZoomSettings::State::Chosen:
+        userZoom = chosen;
+        break;
+    case ZoomSettings::State::Automatic:
+        userZoom = kAutomaticZoom;
+        break;
+    case ZoomSettings::State::Missing:
+        break;
+    }
+    if (parentWindow || desktopZoom == 0)
+        desktopZoom = nearestZoom(gui::platform::desktopScalePercent(parentWindow));
+}
+
+int32_t CZarelEditor::effectiveZoom() const
+{
+    if (userZoom != kAutomaticZoom)
+        return userZoom;
+    if (const int32_t host = hostZoom.load(); host != 0)
+        return host;
+    return desktopZoom != 0 ? desktopZoom : kZoomLevels[0];
+}
+
+void CZarelEditor::setRectForZoom(int32_t zoom)
+{
+    const gui::Scale scale(zoom);
+    rect.top = 0;
+    rect.left = 0;
+    rect.bottom = static_cast<int16_t>(scale.toDeviceY(kPanelHeight));
+    rect.right = static_cast<int16_t>(scale.toDeviceX(kPanelWidth));
+}
+
+bool CZarelEditor::setHostScaleFactor(float factor)
+{
+    if (!(factor > 0.0f) || !std::isfinite(factor))
+        return false;
+    hostZoom.store(nearestZoom(double(factor) * 100.0));
+    zoomChanged.store(true);
+    return true;
+}
+
+// The rectangle first: hosts ask for it while they resize their window.
+void CZarelEditor::applyZoom()
+{
+    const int32_t zoom = effectiveZoom();
+    if (!frame || frame->getScale().percent() == zoom)
+        return;
+    setRectForZoom(zoom);
+    frame->setScalePercent(zoom);
+}
+
+bool CZarelEditor::pressBeforeViews(CDrawContext*, const CPoint& where, int32_t buttons)
+{
+    if (!(buttons & kRButton) || !frame)
+        return false;
+    const CRect& logo = frame->isChild(ampPage) ? kAmpLogoArea : kEffectsLogoArea;
+    if (!logo.containsInclusive(where))
+        return false;
+    showZoomMenu(where);
+    return true;
+}
+
+// "Zoom": the three sizes and "Automatic", the one in force checked. The choice is kept
+// in the settings file and applied at the next idle, outside the press.
+void CZarelEditor::showZoomMenu(const CPoint& where)
+{
+    using gui::platform::PopupItem;
+    gui::platform::PopupMenu items;
+    PopupItem title;
+    title.label = "Zoom";
+    title.disabled = true;
+    items.push_back(title);
+    for (int32_t level : kZoomLevels) {
+        PopupItem item;
+        item.label = std::to_string(level) + "%";
+        item.id = level;
+        item.checked = userZoom == level;
+        items.push_back(item);
+    }
+    PopupItem separator;
+    separator.kind = PopupItem::Kind::Separator;
+    items.push_back(separator);
+    PopupItem automatic;
+    const int32_t host = hostZoom.load();
+    automatic.label = "Automatic (" + std::to_string(host != 0 ? host : (desktopZoom != 0 ? desktopZoom : 100)) + "%)";
+    automatic.id = kAutomaticZoom;
+    automatic.checked = userZoom == kAutomaticZoom;
+    items.push_back(automatic);
+
+    const int32_t chosen = frame->popupMenu(items, where, true);
+    if (chosen < 0)
+        return;
+    userZoom = chosen;
+    ZoomSettings().write(chosen);  // when it cannot be saved, the choice lasts as long as this editor
+    zoomChanged.store(true);
 }
 
 // ---- binding ------------------------------------------------------------------------
@@ -239,6 +361,8 @@ void CZarelEditor::idle()
     if (!opened.load())
         return;
     applyPendingChanges();
+    if (zoomChanged.exchange(false))
+        applyZoom();
     AEffGUIEditor::idle();
     refreshMeters();
 }

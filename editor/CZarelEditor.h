@@ -20,6 +20,7 @@ public:
     explicit CZarelEditor(AudioEffect* effect);
     ~CZarelEditor() override;
 
+    bool getRect(ERect** rect) override;  // the panel's size at its zoom
     bool open(void* ptr) override;
     void close() override;
     void idle() override;
@@ -30,6 +31,16 @@ public:
 
     void valueChanged(CDrawContext* context, CControl* control) override;
     int32_t modifierClicked(CDrawContext* context, CControl* control, int32_t buttons) override;
+    // A right-click on a page's logo opens the zoom menu.
+    bool pressBeforeViews(CDrawContext* context, const CPoint& where, int32_t buttons) override;
+
+    // The host says the scale of its display (1.0 for 100 %): a VST host's content scale
+    // request, an LV2 host's ui:scaleFactor. The panel takes the nearest zoom it has
+    // unless the user chose one; an open panel changes at its next idle. False for a
+    // factor that is no number or not positive. Any thread.
+    bool setHostScaleFactor(float factor) override;
+    // The zoom the panel is drawn at (open) or will open at, in percent.
+    int32_t zoomPercent() const { return effectiveZoom(); }
 
     // For tests and hosts that ask: which page is attached, and the controls by row.
     CViewContainer* getAmpPage() const { return ampPage; }
@@ -51,6 +62,13 @@ private:
     void swapPage();
     void refreshMeters();
     float parameter(int32_t index) const;
+    // Zoom: the settings file and the desktop read afresh, the choice in force, the
+    // rectangle that goes with it, and a change applied to the open panel.
+    void refreshZoomSources(void* parentWindow);
+    int32_t effectiveZoom() const;
+    void setRectForZoom(int32_t zoom);
+    void applyZoom();
+    void showZoomMenu(const CPoint& where);
 
     std::atomic<bool> opened{false};
     std::array<CControl*, kAmpRows> ampControls{};
@@ -61,4 +79,9 @@ private:
 
     std::atomic<std::thread::id> uiThread{};  // written at open, read by setParameter on any thread
     std::atomic<uint64_t> pendingChanges{0};  // one bit per parameter index changed on another thread
+
+    int32_t userZoom = 0;                   // the user's choice (editor::kAutomaticZoom: none)
+    std::atomic<int32_t> hostZoom{0};       // what the host said (0: nothing)
+    int32_t desktopZoom = 0;                // the desktop's setting (0: not asked yet)
+    std::atomic<bool> zoomChanged{false};   // applied to the open panel at its next idle
 };

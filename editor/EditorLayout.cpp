@@ -39,6 +39,7 @@ const ControlRow kAmpPage[] = {
     {Kind::Readout, 0, 9, kChange, {677, 332, 705, 341}, kAmpPageBitmap, 1, kNoDefault},
 };
 const size_t kAmpPageCount = sizeof kAmpPage / sizeof kAmpPage[0];
+const CRect kAmpLogoArea = kAmpPage[2].rect;
 
 // Effects page, in the order of addition.
 const ControlRow kEffectsPage[] = {

@@ -68,6 +68,11 @@ constexpr int32_t kAmplifierSteps = 19;
 // truncated toward zero, printed with at least two digits ("07", "28", "100").
 void formatReadout(float value, char* text, size_t size);
 
+// Where a right-click opens the zoom menu: the logo of each page (on the amp page the
+// splash picture's hot spot, which takes left presses only).
+extern const CRect kAmpLogoArea;
+constexpr CRect kEffectsLogoArea{40, 44, 360, 124};
+
 // Meter readings and tags that are not parameters.
 constexpr int32_t kCompressorMeter = 54;
 constexpr int32_t kGateMeter = 55;

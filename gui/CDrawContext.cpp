@@ -42,7 +42,9 @@ CDrawContext::CDrawContext(CFrame* frame_, gui::PixelSurface* deviceContext, gui
     if (!surface && window)
         surface = &window->surface();
     if (window)
-        offsetScreen = window->screenOrigin();
+        offsetScreen = windowOrigin = window->screenOrigin();
+    if (frame)
+        scale = frame->getScale();
     resetClipRect();
 
     setFrameColor(kWhiteCColor);
@@ -63,7 +65,7 @@ CDrawContext::~CDrawContext()
 
 CRect CDrawContext::deviceClip() const
 {
-    return surface ? gui::raster::clipToSurface(clipRect, *surface) : CRect();
+    return surface ? gui::raster::clipToSurface(scale.toDevice(clipRect), *surface) : CRect();
 }
 
 void CDrawContext::addDamage(const CRect& deviceArea)
@@ -146,8 +148,16 @@ void CDrawContext::setFont(int32_t font, int32_t size, int32_t style)
     fontSize = effectiveSize;
     fontStyle = style;
     const bool bold = font == kSystemFont || (style & kBoldFace);
-    fontFace = &gui::selectFace(kFontTable[font].family, bold, (style & kItalicFace) != 0, effectiveSize);
+    fontFace = &gui::selectFace(kFontTable[font].family, bold, (style & kItalicFace) != 0, scale.fontSize(effectiveSize));
     fontUnderline = (style & kUnderlineFace) != 0;
+}
+
+void CDrawContext::setScale(const gui::Scale& newScale)
+{
+    scale = newScale;
+    const int32_t font = fontId, size = fontSize, style = fontStyle;
+    fontId = kNumStandardFonts;  // the face for the new scale
+    setFont(font, size, style);
 }
 
 void CDrawContext::setClipRect(const CRect& clip)
@@ -173,20 +183,45 @@ void CDrawContext::moveTo(const CPoint& point)
     penPosition.offset(offset.h, offset.v);
 }
 
+// At a scale, a solid line along an axis covers exactly the pixels of the logical pixels
+// it crosses (the pen's square stamped along it, the end point left out).
+bool CDrawContext::axisLineAtScale(const CPoint& to)
+{
+    const CPoint& from = penPosition;
+    if (scale.isDesignSize() || lineStyle == kLineOnOffDash || (from.h != to.h && from.v != to.v) || from == to)
+        return false;
+    const int32_t width = std::max(1, frameWidth);
+    const int64_t low = -(width - 1) / 2, high = width / 2 + 1;
+    auto span = [](int32_t a, int32_t b, int64_t& first, int64_t& end) {
+        first = a < b ? a : int64_t(b) + 1;  // from a towards b, b itself left out
+        end = a < b ? b : int64_t(a) + 1;
+    };
+    int64_t x0 = from.h + low, x1 = from.h + high, y0 = from.v + low, y1 = from.v + high;
+    if (from.v == to.v)
+        span(from.h, to.h, x0, x1);
+    else
+        span(from.v, to.v, y0, y1);
+    const CRect area = scale.toDevice(
+        CRect(gui::saturate32(x0), gui::saturate32(y0), gui::saturate32(x1), gui::saturate32(y1)));
+    gui::raster::mixRect(*surface, area, deviceClip(), penRGB, static_cast<gui::raster::Mix>(std::clamp(drawMode, 0, 2)));
+    addDamage(area);
+    return true;
+}
+
 void CDrawContext::lineTo(const CPoint& point)
 {
     CPoint to = point;
     to.offset(offset.h, offset.v);
-    if (surface) {
-        const gui::raster::Pen pen{penRGB, frameWidth, lineStyle == kLineOnOffDash};
+    if (surface && !axisLineAtScale(to)) {
+        const CPoint from = scale.toDevice(penPosition), end = scale.toDevice(to);
+        const int32_t width = scale.length(frameWidth);
+        const gui::raster::Pen pen{penRGB, width, lineStyle == kLineOnOffDash, scale.length(gui::raster::kDash)};
         const CRect clip = deviceClip();
-        gui::raster::drawLine(*surface, penPosition, to, pen, static_cast<gui::raster::Mix>(std::clamp(drawMode, 0, 2)),
-                              clip);
+        gui::raster::drawLine(*surface, from, end, pen, static_cast<gui::raster::Mix>(std::clamp(drawMode, 0, 2)), clip);
         // The damaged area: the segment's box grown by the pen's reach.
-        const int32_t reach = std::max(1, frameWidth);
-        addDamage(CRect(gui::addSat(std::min(penPosition.h, to.h), -reach), gui::addSat(std::min(penPosition.v, to.v), -reach),
-                        gui::addSat(std::max(penPosition.h, to.h), reach + 1),
-                        gui::addSat(std::max(penPosition.v, to.v), reach + 1)));
+        const int32_t reach = std::max(1, width);
+        addDamage(CRect(gui::addSat(std::min(from.h, end.h), -reach), gui::addSat(std::min(from.v, end.v), -reach),
+                        gui::addSat(std::max(from.h, end.h), reach + 1), gui::addSat(std::max(from.v, end.v), reach + 1)));
     }
     penPosition = to;
 }
@@ -195,7 +230,7 @@ void CDrawContext::drawRectangle(const CRect& rect, int32_t style)
 {
     if (style == 1 || style == 2) {
         if (surface) {
-            const CRect r = rect.offsetBy(offset.h, offset.v);
+            const CRect r = scale.toDevice(rect.offsetBy(offset.h, offset.v));
             gui::raster::fillRect(*surface, r, deviceClip(), brushRGB);
             addDamage(r);
         }
@@ -216,13 +251,18 @@ void CDrawContext::fillRectangle(const CRect& rect)
     CRect r = rect.offsetBy(offset.h, offset.v);
     r.left = gui::addSat(r.left, 1);
     r.top = gui::addSat(r.top, 1);
+    r = scale.toDevice(r);
     gui::raster::fillRect(*surface, r, deviceClip(), brushRGB);
     addDamage(r);
 }
 
+// In logical pixels: the text's width on the surface, rounded up.
 int32_t CDrawContext::getStringWidth(const char* text)
 {
-    return text && fontFace ? gui::textWidth(*fontFace, text) : 0;
+    if (!text || !fontFace)
+        return 0;
+    const int64_t pixels = gui::textWidth(*fontFace, text);
+    return gui::saturate32((pixels * 100 + scale.percent() - 1) / scale.percent());
 }
 
 void CDrawContext::drawString(const char* text, const CRect& rect, bool opaque, int32_t align)
@@ -232,6 +272,7 @@ void CDrawContext::drawString(const char* text, const CRect& rect, bool opaque, 
     CRect box = rect.offsetBy(offset.h, offset.v);
     if (align == kLeftText)
         box.left = gui::addSat(box.left, 1);
+    box = scale.toDevice(box);
     const int64_t textW = gui::textWidth(*fontFace, text);
     const int64_t lineH = fontFace->ascent + fontFace->descent;
     int64_t x = box.left;
@@ -261,11 +302,14 @@ int32_t CDrawContext::getMouseButtons()
     return w ? w->buttonState() : 0;
 }
 
+// The pointer's pixel in the window, in logical coordinates, less the views entered.
 void CDrawContext::getPointerPosition(CPoint& point)
 {
     gui::platform::PlatformWindow* w = window ? window : (frame ? frame->getPlatformWindow() : nullptr);
     point = w ? w->pointerPosition() : CPoint();
-    point.offset(-offsetScreen.h, -offsetScreen.v);
+    point.offset(-windowOrigin.h, -windowOrigin.v);
+    point = (frame ? frame->getScale() : gui::Scale(scale.percent())).toLogical(point);
+    point.offset(windowOrigin.h - offsetScreen.h, windowOrigin.v - offsetScreen.v);
 }
 
 void CDrawContext::blit(const gui::PixelSurface& src, const CRect& dest, const CPoint& source, Blit mode, uint32_t key,
@@ -273,7 +317,7 @@ void CDrawContext::blit(const gui::PixelSurface& src, const CRect& dest, const C
 {
     if (!surface)
         return;
-    const CRect d = dest.offsetBy(offset.h, offset.v);
+    const CRect d = scale.toDevice(dest.offsetBy(offset.h, offset.v));
     const CRect clip = deviceClip();
     switch (mode) {
     case Blit::Opaque:
@@ -289,10 +333,12 @@ void CDrawContext::blit(const gui::PixelSurface& src, const CRect& dest, const C
     addDamage(d);
 }
 
-COffscreenContext::COffscreenContext(CFrame* frame_, int32_t width_, int32_t height_, const CColor& background)
+COffscreenContext::COffscreenContext(CFrame* frame_, int32_t width_, int32_t height_, const CColor& background,
+                                     CPoint anchor)
     : CDrawContext(frame_, nullptr, nullptr), width(width_), height(height_), backgroundColor(background)
 {
-    ownSurface.allocate(width, height);
+    scale = gui::Scale(scale.percent(), anchor);
+    ownSurface.allocate(scale.toDeviceX(width), scale.toDeviceY(height));
     surface = &ownSurface;
     clipRect = CRect(0, 0, width, height);
     clipRect.normalize();
@@ -300,11 +346,13 @@ COffscreenContext::COffscreenContext(CFrame* frame_, int32_t width_, int32_t hei
     setFrameColor(background);
     fillRectangle(CRect(0, 0, width, height));
     drawRectangle(CRect(0, 0, width, height), 0);
+    // Together the two cover every pixel at 100 %; a wider scale has more under the outline.
+    gui::raster::fillRect(ownSurface, ownSurface.bounds(), ownSurface.bounds(), gui::packRGB(background));
     damage.clear();
 }
 
 void COffscreenContext::copyFrom(CDrawContext* dest, const CRect& destRect, const CPoint& source)
 {
     if (dest)
-        dest->blit(ownSurface, destRect, source);
+        dest->blit(ownSurface, destRect, scale.toDevice(source));
 }

@@ -4,6 +4,9 @@
 // areas it changed. COffscreenContext draws into a surface of its own and is copied to
 // another context in one block.
 //
+// Coordinates given to a context are logical (see gui/Scale.h); a context draws them onto
+// its surface at the scale of its frame, with the fonts and bitmaps drawn for that scale.
+//
 // Pixel rules: lines leave out their end point; drawRectangle's outline runs through
 // (left, top) .. (right - 1, bottom - 1); fillRectangle leaves the first column and row;
 // the draw mode applies to lines and outlines (fills, text and bitmaps are copied).
@@ -14,6 +17,7 @@
 #include "gui/CReferenceCounter.h"
 #include "gui/GuiTypes.h"
 #include "gui/PixelSurface.h"
+#include "gui/Scale.h"
 
 class CFrame;
 namespace gui::platform {
@@ -87,10 +91,16 @@ public:
     CFrame* getFrame() const { return frame; }
     gui::PixelSurface* getSurface() const { return surface; }
     gui::platform::PlatformWindow* getWindow() const { return window; }
+    // The scale the context draws at (its frame's; 100 % without a frame), and the screen
+    // position of its window's top-left corner in screen pixels ((0, 0) without a window).
+    const gui::Scale& getScale() const { return scale; }
+    void setScale(const gui::Scale& newScale);
+    CPoint getWindowOrigin() const { return windowOrigin; }
 
-    // Copies from a surface: `dest` in the context's coordinates, `source` the source pixel
-    // of dest's top-left corner. Keyed leaves out pixels of the key colour; blended mixes
-    // with constant alpha. Only the clip and the source's existing pixels are touched.
+    // Copies from a surface: `dest` in the context's coordinates, `source` the pixel of the
+    // surface (in its own pixels) that lands on dest's top-left corner. Keyed leaves out
+    // pixels of the key colour; blended mixes with constant alpha. Only the clip and the
+    // source's existing pixels are touched.
     enum class Blit { Opaque, Keyed, Blended };
     void blit(const gui::PixelSurface& src, const CRect& dest, const CPoint& source, Blit mode = Blit::Opaque,
               uint32_t key = 0, uint8_t alpha = 255);
@@ -101,17 +111,20 @@ public:
     // How many pens the context has created (a pen is made only when its look changes).
     int32_t getPenCreations() const { return penCreations; }
 
-    CPoint offsetScreen;  // screen position of the window's top-left corner
+    CPoint offsetScreen;  // the window's screen position, plus the origins of the views entered
     CPoint offset;        // added to every coordinate drawn
 
 protected:
     CRect deviceClip() const;  // the clip, inside the surface
     void addDamage(const CRect& deviceArea);
     void createPen();
+    bool axisLineAtScale(const CPoint& to);
 
     gui::PixelSurface* surface = nullptr;
     gui::platform::PlatformWindow* window = nullptr;
     CFrame* frame = nullptr;
+    gui::Scale scale;
+    CPoint windowOrigin;
 
     int32_t fontSize = -1;
     int32_t fontStyle = 0;
@@ -128,19 +141,22 @@ protected:
     bool fontUnderline = false;
     uint32_t penRGB = 0;
     uint32_t brushRGB = 0;  // also the background of opaque text
-    CPoint penPosition;     // device coordinates
+    CPoint penPosition;     // logical, the offset added
     int32_t penCreations = 0;
 
     std::vector<CRect> damage;  // device areas drawn, presented at release on a window's surface
 };
 
-// A context on a surface of its own, cleared to its background colour.
+// A context on a surface of its own, cleared to its background colour. At the frame's
+// scale it holds the pixels the frame's window would show with its origin at `anchor` (the
+// frame position it is copied to, see gui/Scale.h); width and height are logical.
 class COffscreenContext : public CDrawContext {
 public:
-    COffscreenContext(CFrame* frame, int32_t width, int32_t height, const CColor& background = kBlackCColor);
+    COffscreenContext(CFrame* frame, int32_t width, int32_t height, const CColor& background = kBlackCColor,
+                      CPoint anchor = CPoint());
 
-    // Copies destRect's size from `source` of this context to dest at destRect (plus
-    // dest's drawing offset), inside dest's clip.
+    // Copies destRect's size from `source` (logical) of this context to dest at destRect
+    // (plus dest's drawing offset), inside dest's clip.
     void copyFrom(CDrawContext* dest, const CRect& destRect, const CPoint& source = CPoint(0, 0));
 
     int32_t getWidth() const { return width; }

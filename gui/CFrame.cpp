@@ -21,18 +21,20 @@ void CFrame::setKnobModeForAll(int32_t mode) { knobMode.store(mode, std::memory_
 int32_t CFrame::knobModeForAll() { return knobMode.load(std::memory_order_relaxed); }
 void CFrame::sleep(uint32_t milliseconds) { gui::platform::sleep(milliseconds); }
 
-CFrame::CFrame(const CRect& rect, void* systemWindow, CFrameEditor* editor)
-    : CViewContainer(rect, nullptr, nullptr), pEditor(editor), pSystemWindow(systemWindow)
+CFrame::CFrame(const CRect& rect, void* systemWindow, CFrameEditor* editor, int32_t scalePercent)
+    : CViewContainer(rect, nullptr, nullptr), pEditor(editor), pSystemWindow(systemWindow), scale(scalePercent)
 {
     pParentFrame = this;
     // The window's surface is a back buffer already: the frame draws into it directly.
     useOffscreen(false);
     if (systemWindow) {
-        window = gui::platform::createWindow(systemWindow, rect.width(), rect.height(), *this);
-        if (window)
+        window = gui::platform::createWindow(systemWindow, windowWidth(), windowHeight(), *this);
+        if (window) {
+            window->setScalePercent(scale.percent());
             setDropActive(true);
-        else
+        } else {
             bOpenFlag = false;
+        }
     }
 }
 
@@ -150,6 +152,10 @@ void CFrame::trackMouse(CDrawContext* context, CPoint& where, int32_t buttons)
     if (buttons == -1 && context)
         buttons = context->getMouseButtons();
     bTracking = true;
+    if (!pModalView && pEditor && pEditor->pressBeforeViews(context, where, buttons)) {
+        bTracking = false;
+        return;
+    }
     if (pModalView) {
         if (pModalView->hitTest(where, buttons)) {
             Hold hold(pModalView);
@@ -290,7 +296,23 @@ bool CFrame::getCurrentLocation(CPoint& where) const
     where = window->pointerPosition();
     const CPoint origin = window->screenOrigin();
     where.offset(-origin.h, -origin.v);
+    where = scale.toLogical(where);
     return true;
+}
+
+CPoint CFrame::frameToScreen(const CPoint& where) const
+{
+    CPoint screen = scale.toDevice(where);
+    if (window) {
+        const CPoint origin = window->screenOrigin();
+        screen.offset(origin.h, origin.v);
+    }
+    return screen;
+}
+
+int32_t CFrame::popupMenu(const gui::platform::PopupMenu& menu, const CPoint& where, bool followRightButton)
+{
+    return window ? window->popupMenu(menu, frameToScreen(where), followRightButton) : -1;
 }
 
 void CFrame::setCursor(int32_t kind)
@@ -330,11 +352,32 @@ bool CFrame::setSize(int32_t width, int32_t height)
 {
     if (!bOpenFlag || (width == size.width() && height == size.height()))
         return false;
-    const bool hostDidIt = pEditor && pEditor->sizeWindow(width, height);
-    if (window)
-        window->resize(width, height, !hostDidIt);
+    resizeWindow(width, height);
     CViewContainer::setViewSize(CRect(0, 0, width, height));
     mouseableArea = size;
+    return true;
+}
+
+// The host is asked first; when it does not resize its windows, the window layer does.
+void CFrame::resizeWindow(int32_t width, int32_t height)
+{
+    const int32_t w = scale.toDeviceX(width), h = scale.toDeviceY(height);
+    const bool hostDidIt = pEditor && pEditor->sizeWindow(w, h);
+    if (window)
+        window->resize(w, h, !hostDidIt);
+}
+
+bool CFrame::setScalePercent(int32_t percent)
+{
+    const gui::Scale wanted(percent);
+    if (wanted == scale)
+        return false;
+    scale = wanted;
+    if (window)
+        window->setScalePercent(scale.percent());
+    if (bOpenFlag)
+        resizeWindow(size.width(), size.height());
+    setDirty(true);
     return true;
 }
 
@@ -342,12 +385,13 @@ void CFrame::setViewSize(const CRect& rect) { setSize(rect.width(), rect.height(
 
 // ---- window events ------------------------------------------------------------------
 
+// Window events come in the window's pixels; the tree takes them in logical coordinates.
 void CFrame::onPaint(const CRect& area)
 {
     if (area.isEmpty())
         return;
     CDrawContext* context = makeWindowContext();
-    drawRect(context, area);
+    drawRect(context, scale.toLogicalCover(area));
     context->markChanged(area);
     context->release();
 }
@@ -355,14 +399,15 @@ void CFrame::onPaint(const CRect& area)
 void CFrame::onButtonDown(CPoint where)
 {
     CDrawContext* context = makeWindowContext();
-    trackMouse(context, where, -1);
+    CPoint local = scale.toLogical(where);
+    trackMouse(context, local, -1);
     context->release();
 }
 
 void CFrame::onWheel(CPoint where, float distance)
 {
     CDrawContext* context = makeWindowContext();
-    wheel(context, where, distance);
+    wheel(context, scale.toLogical(where), distance);
     context->release();
 }
 

@@ -2,11 +2,16 @@
 // The root of a view tree and its window: the frame creates a child window in the host's
 // window, turns the window's paint, button, wheel and key events into calls on the tree,
 // redraws dirty views when idle, and holds the keyboard focus and an optional modal view.
+//
+// The frame has a scale (gui/Scale.h): its window has the scaled size and is drawn with
+// the bitmaps and fonts of that scale, while the tree keeps its logical coordinates; the
+// frame maps the window's pixels (paint areas, presses, the pointer) back to them.
 
 #include <cstdint>
 #include <memory>
 
 #include "gui/CViewContainer.h"
+#include "gui/Scale.h"
 #include "gui/platform/PlatformWindow.h"
 
 // What a frame needs from the editor that owns it.
@@ -17,14 +22,19 @@ public:
     virtual void endEdit(int32_t tag) = 0;
     // Keeps the editor idling while a control follows the mouse.
     virtual void trackIdle() = 0;
-    // Asks the host to give the editor's window a new size; true when it did.
+    // Asks the host to give the editor's window a new size (in the window's pixels); true
+    // when it did.
     virtual bool sizeWindow(int32_t width, int32_t height) = 0;
+    // A press the editor may take before the views (a menu of its own); true when it did.
+    virtual bool pressBeforeViews(CDrawContext* context, const CPoint& where, int32_t buttons) { return false; }
 };
 
 class CFrame : public CViewContainer, private gui::platform::WindowEvents {
 public:
-    // With a system window (the host's), the frame's own window is created in it at once.
-    CFrame(const CRect& size, void* systemWindow, CFrameEditor* editor);
+    // With a system window (the host's), the frame's own window is created in it at once,
+    // with the size of `size` at the scale given.
+    CFrame(const CRect& size, void* systemWindow, CFrameEditor* editor,
+           int32_t scalePercent = gui::Scale::kDesignPercent);
     ~CFrame() override;
 
     // Overrides.
@@ -71,6 +81,19 @@ public:
     virtual bool getUpdatesDisabled() const { return bUpdatesDisabled; }
     virtual void drawView(CView* view);
 
+    // The scale the frame is drawn at. A new one resizes the window (asking the host first,
+    // as setSize does) and draws the whole tree again; false when nothing changed.
+    const gui::Scale& getScale() const { return scale; }
+    bool setScalePercent(int32_t percent);
+    // The size of the frame's window in its own pixels.
+    int32_t windowWidth() const { return scale.toDeviceX(size.width()); }
+    int32_t windowHeight() const { return scale.toDeviceY(size.height()); }
+    // Shows a pop-up menu with its top-left corner at a point of the frame (logical) and
+    // answers the id of the item chosen, or -1.
+    int32_t popupMenu(const gui::platform::PopupMenu& menu, const CPoint& where, bool followRightButton);
+    // The screen position (screen pixels) of a point of the frame.
+    CPoint frameToScreen(const CPoint& where) const;
+
     // The frame's window, or null.
     gui::platform::PlatformWindow* getPlatformWindow() const { return window.get(); }
     void* getSystemWindow() const { return pSystemWindow; }
@@ -94,6 +117,7 @@ private:
     bool onDrop() override;
 
     CDrawContext* makeWindowContext();
+    void resizeWindow(int32_t width, int32_t height);
     int32_t keyToFocusOrModal(const CKeyCode& key, int32_t (CView::*handler)(const CKeyCode&));
     void finishDrag();
 
@@ -108,5 +132,6 @@ private:
     bool bTracking = false;  // a press is being followed; presses that arrive meanwhile are dropped
     bool bCursorChanged = false;
     CDragContainer* currentDrag = nullptr;
+    gui::Scale scale;
     std::unique_ptr<gui::platform::PlatformWindow> window;
 };

@@ -38,10 +38,19 @@ CViewContainer::~CViewContainer()
     releaseOffscreen();
 }
 
+// The buffer holds the window's pixels where the container lies, at the frame's scale.
+gui::Scale CViewContainer::offscreenScale() const
+{
+    CPoint origin(0, 0);
+    localToFrame(origin);
+    return gui::Scale(pParentFrame ? pParentFrame->getScale().percent() : gui::Scale::kDesignPercent, origin);
+}
+
 void CViewContainer::makeOffscreen()
 {
     releaseOffscreen();
-    pOffscreenContext = new COffscreenContext(pParentFrame, size.width(), size.height(), kBlackCColor);
+    pOffscreenContext =
+        new COffscreenContext(pParentFrame, size.width(), size.height(), kBlackCColor, offscreenScale().anchor());
 }
 
 void CViewContainer::releaseOffscreen()
@@ -74,7 +83,7 @@ CDrawContext* CViewContainer::beginDrawing(CDrawContext* context, CRect& clip)
     // A transparent container shows what lies under it, which its own buffer does not hold:
     // it draws straight into the given context.
     const bool buffered = bDrawInOffscreen && !bTransparencyEnabled;
-    if (buffered && !pOffscreenContext)
+    if (buffered && (!pOffscreenContext || pOffscreenContext->getScale() != offscreenScale()))
         makeOffscreen();
     CDrawContext* target;
     if (buffered && pOffscreenContext) {

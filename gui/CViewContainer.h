@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "gui/CView.h"
+#include "gui/Scale.h"
 
 class COffscreenContext;
 
@@ -74,6 +75,7 @@ protected:
     CRect localBounds() const { return CRect(0, 0, size.width(), size.height()); }
     void makeOffscreen();
     void releaseOffscreen();
+    gui::Scale offscreenScale() const;
     // Where drawing goes (the back buffer, or the given context entered) and the clip to
     // use there, in the container's own coordinates.
     CDrawContext* beginDrawing(CDrawContext* context, CRect& clip);

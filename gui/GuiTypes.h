@@ -42,7 +42,7 @@ struct CRect {
     int32_t bottom = 0;
 
     CRect() = default;
-    CRect(int32_t l, int32_t t, int32_t r, int32_t b) : left(l), top(t), right(r), bottom(b) {}
+    constexpr CRect(int32_t l, int32_t t, int32_t r, int32_t b) : left(l), top(t), right(r), bottom(b) {}
 
     int32_t width() const { return gui::saturate32(static_cast<int64_t>(right) - left); }
     int32_t height() const { return gui::saturate32(static_cast<int64_t>(bottom) - top); }

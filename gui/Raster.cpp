@@ -123,6 +123,17 @@ void fillRect(PixelSurface& dst, const CRect& area, const CRect& clip, uint32_t 
         std::fill_n(dst.row(y) + r.left, r.width(), rgb);
 }
 
+void mixRect(PixelSurface& dst, const CRect& area, const CRect& clip, uint32_t rgb, Mix mix)
+{
+    CRect r = area;
+    r.bound(clip);
+    for (int32_t y = r.top; y < r.bottom; ++y) {
+        uint32_t* row = dst.row(y);
+        for (int32_t x = r.left; x < r.right; ++x)
+            row[x] = mixPixel(row[x], rgb, mix);
+    }
+}
+
 void drawLine(PixelSurface& dst, CPoint from, CPoint to, const Pen& pen, Mix mix, const CRect& clip)
 {
     if (clip.isEmpty())
@@ -190,7 +201,7 @@ void drawLine(PixelSurface& dst, CPoint from, CPoint to, const Pen& pen, Mix mix
         last = lo;
     }
     for (int64_t i = first; i <= last; ++i) {
-        if (pen.dotted && (i / 3) % 2 != 0)
+        if (pen.dotted && (i / std::max(1, pen.dash)) % 2 != 0)
             continue;
         const int64_t major = major0 + majorStep * i;
         const int64_t minor = minor0 + minorStep * minorOffset(i);

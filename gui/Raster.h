@@ -12,10 +12,13 @@ namespace gui::raster {
 
 enum class Mix : int32_t { Copy = 0, Or = 1, NotXor = 2 };
 
+constexpr int32_t kDash = 3;  // pixels drawn, then left, by a dotted pen
+
 struct Pen {
     uint32_t rgb = 0xFFFFFF;
     int32_t width = 1;
     bool dotted = false;
+    int32_t dash = kDash;
 };
 
 CRect clipToSurface(const CRect& clip, const PixelSurface& surface);
@@ -33,11 +36,13 @@ inline uint32_t blendPixel(uint32_t src, uint32_t dst, uint32_t alpha)
 }
 
 void fillRect(PixelSurface& dst, const CRect& area, const CRect& clip, uint32_t rgb);
+// The same, each pixel mixed with the colour as a pen's are.
+void mixRect(PixelSurface& dst, const CRect& area, const CRect& clip, uint32_t rgb, Mix mix);
 
 // A line from `from` to `to`, the end point excluded, as successive pixels of the major
 // axis with the minor coordinate rounded to the nearest pixel (ties toward the start).
 // A pen wider than one pixel stamps a square of its width centred on each pixel; a dotted
-// pen draws three pixels, leaves three, starting anew with every line.
+// pen draws `dash` pixels, leaves as many, starting anew with every line.
 void drawLine(PixelSurface& dst, CPoint from, CPoint to, const Pen& pen, Mix mix, const CRect& clip);
 
 // Copies the part of `area` that lies inside the clip from `src` starting at `srcOrigin`

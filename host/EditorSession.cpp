@@ -25,7 +25,9 @@ std::unique_ptr<EditorSession> EditorSession::open(PluginHost& host, std::string
     if (!session->window)
         return nullptr;
     session->handle = session->window->nativeHandle();
+    session->margin = later ? kLaterMargin : 0;
     host.setIdleHandler([s = session.get()] { s->hostIdle(); });
+    host.setSizeWindowHandler([s = session.get()](int32_t w, int32_t h) { return s->resize(w, h); });
     host.editOpen(session->window->parentHandle());
     session->editorOpen = true;
     // Some editors know their size only once open.
@@ -34,8 +36,19 @@ std::unique_ptr<EditorSession> EditorSession::open(PluginHost& host, std::string
         session->editorHeight = rect->bottom - rect->top;
     }
     if (later)
-        session->window->show(session->editorWidth + kLaterMargin, session->editorHeight + kLaterMargin);
+        session->window->show(session->width() + kLaterMargin, session->height() + kLaterMargin);
     return session;
+}
+
+bool EditorSession::resize(int32_t width, int32_t height)
+{
+    constexpr int32_t kLargest = 16384;
+    if (!window || width <= 0 || height <= 0 || width > kLargest || height > kLargest)
+        return false;
+    editorWidth = width;
+    editorHeight = height;
+    window->show(width + margin, height + margin);
+    return true;
 }
 
 EditorSession::~EditorSession() { close(); }
@@ -86,8 +99,10 @@ void EditorSession::close()
     if (host && editorOpen)
         host->editClose();
     editorOpen = false;
-    if (host)
+    if (host) {
         host->setIdleHandler(nullptr);
+        host->setSizeWindowHandler(nullptr);
+    }
     host = nullptr;
     if (window)
         window->destroy();
@@ -105,7 +120,9 @@ void EditorSession::destroyWindowFirst()
 void EditorSession::abandonEditor()
 {
     editorOpen = false;
-    if (host)
+    if (host) {
         host->setIdleHandler(nullptr);
+        host->setSizeWindowHandler(nullptr);
+    }
     host = nullptr;
 }

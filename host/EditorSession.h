@@ -4,7 +4,8 @@
 // editor idles at a steady rate together with the window's events, and the editor is
 // closed before its window (and before the plug-in).
 //
-// Everything but idleCount() and windowHandle() belongs to the thread that opened it.
+// Everything but idleCount(), windowHandle(), width() and height() belongs to the thread
+// that opened it. An editor that asks for another size (audioMasterSizeWindow) gets it.
 
 #include <atomic>
 #include <chrono>
@@ -30,8 +31,8 @@ public:
     EditorSession(const EditorSession&) = delete;
     EditorSession& operator=(const EditorSession&) = delete;
 
-    int32_t width() const { return editorWidth; }
-    int32_t height() const { return editorHeight; }
+    int32_t width() const { return editorWidth.load(); }   // the editor's size now
+    int32_t height() const { return editorHeight.load(); }
     uintptr_t windowHandle() const { return handle.load(); }  // 0 once the window is gone
     uint64_t idleCount() const { return idles.load(); }       // idles of either kind so far
     bool isEditorOpen() const { return editorOpen; }
@@ -56,6 +57,8 @@ public:
 
     // Closes the editor, then destroys the window.
     void close();
+    // The plug-in asked for another size of its editor: the window follows.
+    bool resize(int32_t width, int32_t height);
     // What a careless host does: the window is destroyed while the editor is still open.
     void destroyWindowFirst();
     // Forgets the editor and the plug-in without closing the editor: what a host does that
@@ -68,8 +71,9 @@ private:
 
     PluginHost* host;  // null once abandoned
     std::unique_ptr<EditorWindow> window;
-    int32_t editorWidth = 0;
-    int32_t editorHeight = 0;
+    std::atomic<int32_t> editorWidth{0};
+    std::atomic<int32_t> editorHeight{0};
+    int32_t margin = 0;  // what the window has around the editor
     bool editorOpen = false;
     std::atomic<uintptr_t> handle{0};
     std::atomic<uint64_t> idles{0};

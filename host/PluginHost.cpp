@@ -7,8 +7,6 @@
 
 namespace {
 
-typedef AEffect* (VSTCALLBACK* EntryPoint)(audioMasterCallback host);
-
 constexpr VstIntPtr kHostVersion = 2400;
 constexpr std::size_t kTextBufferSize = 256;  // generous, so a plug-in's overlong text shows
 
@@ -16,6 +14,16 @@ constexpr std::size_t kTextBufferSize = 256;  // generous, so a plug-in's overlo
 thread_local PluginHost* instanceBeingLoaded = nullptr;
 
 }  // namespace
+
+std::string fourCharacters(VstInt32 id)
+{
+    std::string text;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const char c = static_cast<char>((static_cast<uint32_t>(id) >> shift) & 0xff);
+        text += (c >= 32 && c < 127) ? c : '?';
+    }
+    return text;
+}
 
 std::unique_ptr<PluginHost> PluginHost::load(const std::string& path, std::string& error,
                                              const std::string& entryPoint)
@@ -28,21 +36,33 @@ std::unique_ptr<PluginHost> PluginHost::load(const std::string& path, std::strin
         error = path + " has no entry point " + entryPoint;
         return nullptr;
     }
+    std::unique_ptr<PluginHost> host = create(entry, path, error);
+    if (host)
+        host->library_ = std::move(library);
+    return host;
+}
+
+std::unique_ptr<PluginHost> PluginHost::attach(EntryPoint entry, const std::string& name, std::string& error)
+{
+    return create(entry, name, error);
+}
+
+std::unique_ptr<PluginHost> PluginHost::create(EntryPoint entry, const std::string& name, std::string& error)
+{
     std::unique_ptr<PluginHost> host(new PluginHost());
     instanceBeingLoaded = host.get();
     AEffect* effect = entry(&PluginHost::hostCallback);
     instanceBeingLoaded = nullptr;
     if (!effect) {
-        error = path + ": the plug-in declined to start";
+        error = name + ": the plug-in declined to start";
         return nullptr;
     }
     if (effect->magic != kEffectMagic) {
-        error = path + " is not a VST 2 plug-in (bad magic number)";
+        error = name + " is not a VST 2 plug-in (bad magic number)";
         return nullptr;
     }
     effect->user = host.get();
     host->effect_ = effect;
-    host->library_ = std::move(library);
     return host;
 }
 
@@ -63,7 +83,7 @@ VstIntPtr VSTCALLBACK PluginHost::hostCallback(AEffect* effect, VstInt32 opcode,
 
 VstIntPtr PluginHost::answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)
 {
-    {
+    if (recording_.load(std::memory_order_relaxed)) {
         std::lock_guard<std::mutex> lock(callsMutex_);
         calls_.push_back({opcode, index, value, opt});
     }
@@ -71,9 +91,9 @@ VstIntPtr PluginHost::answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
     case audioMasterVersion:
         return kHostVersion;
     case audioMasterGetSampleRate:
-        return static_cast<VstIntPtr>(sampleRate_);
+        return static_cast<VstIntPtr>(sampleRate_.load());
     case audioMasterGetBlockSize:
-        return blockSize_;
+        return blockSize_.load();
     case audioMasterGetVendorString:
     case audioMasterGetProductString:
         if (ptr)
@@ -85,6 +105,10 @@ VstIntPtr PluginHost::answer(VstInt32 opcode, VstInt32 index, VstIntPtr value, v
         if (idleHandler_)
             idleHandler_();
         return 1;
+    case audioMasterCanDo:
+        return ptr && sizeWindowHandler_ && std::strcmp(static_cast<const char*>(ptr), "sizeWindow") == 0 ? 1 : 0;
+    case audioMasterSizeWindow:
+        return sizeWindowHandler_ && sizeWindowHandler_(index, static_cast<int32_t>(value)) ? 1 : 0;
     default:
         return 0;
     }
@@ -305,3 +329,15 @@ void PluginHost::clearCalls()
 }
 
 void PluginHost::setIdleHandler(std::function<void()> handler) { idleHandler_ = std::move(handler); }
+
+void PluginHost::setSizeWindowHandler(std::function<bool(int32_t, int32_t)> handler)
+{
+    sizeWindowHandler_ = std::move(handler);
+}
+
+VstIntPtr PluginHost::setContentScale(float scale)
+{
+    constexpr VstInt32 kPreS = 0x50726553;
+    constexpr VstIntPtr kAeCs = 0x41654373;
+    return dispatch(effVendorSpecific, kPreS, kAeCs, nullptr, scale);
+}

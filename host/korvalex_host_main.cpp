@@ -20,7 +20,8 @@ void printUsage(FILE* out)
 {
     std::fprintf(out,
                  "usage: korvalex-host [--entry VSTPluginMain|main] [SETTING...] [--process SECONDS] PLUGIN\n"
-                 "       korvalex-host --editor [SETTING...] [--time SECONDS] [--rate HZ] [INPUT...] PLUGIN\n"
+                 "       korvalex-host --editor [SETTING...] [--zoom PERCENT] [--time SECONDS] [--rate HZ]\n"
+                 "                     [INPUT...] PLUGIN\n"
                  "Loads a VST 2.4 plug-in file, prints its identity, parameters and programs,\n"
                  "and optionally processes a test tone through it, printing the output level.\n"
                  "SETTING, applied in order after loading:\n"
@@ -30,8 +31,11 @@ void printUsage(FILE* out)
                  "With --editor, shows the plug-in's editor in a window of its own instead, idles it\n"
                  "--rate times a second (default 30) for --time seconds (default 3) and until the\n"
                  "input below is done, then closes the editor and the plug-in, and prints every\n"
-                 "parameter whose value changed meanwhile. INPUT, in order, at editor coordinates\n"
-                 "(X11: needs the XTest extension):\n"
+                 "parameter whose value changed meanwhile. --zoom 150 or 200 tells the plug-in, before\n"
+                 "the editor opens, that the display is scaled so (the content scale request some\n"
+                 "Windows hosts send); a plug-in that takes it shows a larger editor. INPUT, in order,\n"
+                 "at pixels of the editor's window as shown (at --zoom 200 a 100 x 50 editor's centre\n"
+                 "is 100,50; X11: needs the XTest extension):\n"
                  "  --click X,Y                  left button pressed and released at X,Y\n"
                  "  --right-click X,Y            the same with the right button\n"
                  "  --drag X1,Y1:X2,Y2[:STEPS]   press at X1,Y1, move to X2,Y2 in STEPS moves (10), release\n"
@@ -39,22 +43,12 @@ void printUsage(FILE* out)
                  "  --screenshot FILE.png        a picture of the editor's window\n");
 }
 
-std::string fourCC(VstInt32 id)
-{
-    std::string text;
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        const char c = static_cast<char>((static_cast<uint32_t>(id) >> shift) & 0xff);
-        text += (c >= 32 && c < 127) ? c : '?';
-    }
-    return text;
-}
-
 void printIdentity(PluginHost& host)
 {
     const AEffect* e = host.effect();
     std::printf("effect:    %s\nvendor:    %s\nproduct:   %s\n", host.effectName().c_str(),
                 host.vendorString().c_str(), host.productString().c_str());
-    std::printf("id:        %s (0x%08X)\nversion:   %d (vendor %d, VST %d)\n", fourCC(e->uniqueID).c_str(),
+    std::printf("id:        %s (0x%08X)\nversion:   %d (vendor %d, VST %d)\n", fourCharacters(e->uniqueID).c_str(),
                 static_cast<unsigned>(e->uniqueID), e->version, host.vendorVersion(), host.vstVersion());
     std::printf("category:  %d\nchannels:  %d in, %d out\nflags:     0x%X\nlatency:   %d\n", host.plugCategory(),
                 e->numInputs, e->numOutputs, static_cast<unsigned>(e->flags), e->initialDelay);
@@ -150,9 +144,13 @@ void printChanges(PluginHost& host, const std::vector<float>& before)
 
 // Shows the editor until the time is up and the script has run; the script's input goes
 // through the desktop on a thread of its own while this thread idles the editor.
-int showEditor(PluginHost& host, double seconds, double rate, const std::vector<ScriptStep>& steps)
+int showEditor(PluginHost& host, double seconds, double rate, int zoom, const std::vector<ScriptStep>& steps)
 {
     const std::vector<float> before = parameterValues(host);
+    if (zoom != 100) {
+        const bool taken = host.setContentScale(static_cast<float>(zoom) / 100.0f) == 1;
+        std::printf("content scale %d%%: %s\n", zoom, taken ? "taken" : "not taken by the plug-in");
+    }
     std::string error;
     std::unique_ptr<EditorSession> session = EditorSession::open(host, error);
     if (!session) {
@@ -199,6 +197,7 @@ int main(int argc, char** argv)
     bool editor = false;
     double editorSeconds = 3.0;
     double idleRate = 30.0;
+    int zoom = 100;
     std::vector<ScriptStep> steps;
     std::vector<Setting> settings;
     for (int i = 1; i < argc; ++i) {
@@ -228,6 +227,13 @@ int main(int argc, char** argv)
                 std::fprintf(stderr, "korvalex-host: --rate takes 1 to 1000 idles a second\n");
                 return 2;
             }
+        } else if (arg == "--zoom" && i + 1 < argc) {
+            const std::string value = argv[++i];
+            if (value != "100" && value != "150" && value != "200") {
+                std::fprintf(stderr, "korvalex-host: --zoom takes 100, 150 or 200, not '%s'\n", value.c_str());
+                return 2;
+            }
+            zoom = std::atoi(value.c_str());
         } else if (isScriptOption(arg) && i + 1 < argc) {
             ScriptStep step;
             std::string error;
@@ -267,7 +273,7 @@ int main(int argc, char** argv)
             host->setParameter(setting.index, setting.value);
     }
     if (editor || !steps.empty())
-        return showEditor(*host, editorSeconds, idleRate, steps);
+        return showEditor(*host, editorSeconds, idleRate, zoom, steps);
     printIdentity(*host);
     printParameters(*host);
     printPrograms(*host);

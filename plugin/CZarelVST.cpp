@@ -5,7 +5,8 @@
 #include <cstring>
 #include <new>
 
-#include "editor/CZarelEditor.h"
+#include "editor/AEffGUIEditor.h"
+#include "plugin/CabinetRequest.h"
 #include "plugin/FactoryBank.h"
 #include "plugin/Parameters.h"
 
@@ -17,6 +18,11 @@ constexpr float kMinimumSampleRate = 44100.0f;
 // The highest rate audio hardware runs at. Far above it the equaliser's pole pairs come so
 // close to z = 1 that float coefficients put them on or outside the unit circle.
 constexpr float kMaximumSampleRate = 768000.0f;
+
+// Some Windows hosts send the scale of their display for the editor as effVendorSpecific
+// with index 'PreS', value 'AeCs' and the scale as the float argument.
+constexpr VstInt32 kContentScaleIndex = 0x50726553;   // 'PreS'
+constexpr VstIntPtr kContentScaleValue = 0x41654373;  // 'AeCs'
 
 // Index checks read the index as unsigned, so negative numbers are out of range too.
 bool isPanelParameter(VstInt32 index)
@@ -31,7 +37,7 @@ bool isProgram(VstInt32 index)
 
 }  // namespace
 
-CZarelVST::CZarelVST(audioMasterCallback host)
+CZarelVST::CZarelVST(audioMasterCallback host, EditorFactory makeEditor)
     : AudioEffectX(host, kNumPrograms, kNumParameters), engine(getSampleRate())
 {
     setNumInputs(2);
@@ -39,7 +45,10 @@ CZarelVST::CZarelVST(audioMasterCallback host)
     setUniqueID(vstFourCC('R', 'O', 'r', 'i'));
     canProcessReplacing();
 
-    createEditor();
+    // The editor registers itself with the frame; without it the plug-in still works and
+    // hosts show their generic parameter view.
+    if (makeEditor)
+        guiEditor = makeEditor(this);
 
     programs.reset(new (std::nothrow) ProgramRecord[kNumPrograms]);
     if (!programs)
@@ -55,9 +64,9 @@ CZarelVST::CZarelVST(audioMasterCallback host)
 
 CZarelVST::~CZarelVST() = default;
 
-CZarelVST* CZarelVST::create(audioMasterCallback host)
+CZarelVST* CZarelVST::create(audioMasterCallback host, EditorFactory makeEditor)
 {
-    CZarelVST* plugin = new (std::nothrow) CZarelVST(host);
+    CZarelVST* plugin = new (std::nothrow) CZarelVST(host, makeEditor);
     if (plugin && !plugin->isComplete()) {
         delete plugin;
         return nullptr;
@@ -65,11 +74,19 @@ CZarelVST* CZarelVST::create(audioMasterCallback host)
     return plugin;
 }
 
-void CZarelVST::createEditor()
+VstIntPtr CZarelVST::vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float opt)
 {
-    // The editor registers itself with the frame; without it the plug-in still works and
-    // hosts show their generic parameter view.
-    guiEditor = new (std::nothrow) CZarelEditor(this);
+    if (index == kContentScaleIndex && value == kContentScaleValue)
+        return takeContentScale(opt);
+    if (isCabinetRequest(index, value))
+        return answerCabinetRequest(engine, ptr);
+    return 0;
+}
+
+// Answers 1 when the editor takes the scale.
+VstIntPtr CZarelVST::takeContentScale(float factor)
+{
+    return guiEditor && guiEditor->setHostScaleFactor(factor) ? 1 : 0;
 }
 
 void CZarelVST::setSampleRate(float rate)
@@ -78,10 +95,34 @@ void CZarelVST::setSampleRate(float rate)
     if (!std::isfinite(rate))
         return;
     sampleRate = std::clamp(rate, kMinimumSampleRate, kMaximumSampleRate);
+    const float engineRateBefore = hostRate.engineRate();
+    followHostRate(hostRate.set(sampleRate), engineRateBefore);
+}
+
+void CZarelVST::resume()
+{
+    const float engineRateBefore = hostRate.engineRate();
+    followHostRate(hostRate.restart(), engineRateBefore);
+}
+
+// The converters' latency is the plug-in's; the equaliser is designed for the rate it runs at.
+void CZarelVST::followHostRate(int latency, float engineRateBefore)
+{
+    if (hostRate.engineRate() != engineRateBefore)
+        engine.designEqualiser(hostRate.engineRate());
+    if (cEffect.initialDelay != latency) {
+        setInitialDelay(latency);
+        ioChanged();
+    }
 }
 
 void CZarelVST::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames)
 {
+    const HostRate::Block block(hostRate);
+    if (RateBridge* bridge = block.bridge()) {
+        bridge->process(engine, inputs[0], inputs[1], outputs[0], outputs[1], sampleFrames);
+        return;
+    }
     stepSwitchFades();
     engine.process(inputs[0], inputs[1], outputs[0], outputs[1], sampleFrames);
 }
@@ -95,21 +136,18 @@ void CZarelVST::setParameter(VstInt32 index, float value)
 {
     if (static_cast<unsigned>(index) >= static_cast<unsigned>(kNumParameters))
         return;
-    if (!std::isfinite(value))
+    if (!acceptParameterValue(value))
         return;
-    value = std::clamp(value, 0.0f, 1.0f);
-    if (value == 0.0f)
-        value = 0.0f;  // -0 as +0: blocks that divide by a time would get -infinity from it
 
     if (index == kEditorPage) {
-        engine.setSetting(kEditorPage, value < 0.5f ? 0.0f : 1.0f);
+        engine.setSetting(kEditorPage, editorPageSetting(value));
     } else {
         engine.setSetting(index, value);
         // A bank change re-selects the cabinet for the current amplifier.
         if (index == kBankAB)
             setParameter(kAmplifier, engine.setting(kAmplifier));
     }
-    engine.designEqualiser(getSampleRate());
+    engine.designEqualiser(hostRate.engineRate());
     if (programs)
         programs[curProgram].values[index] = value;
     if (guiEditor)

@@ -5,17 +5,23 @@
 #include <memory>
 
 #include "dsp/AmpEngine.h"
-#include "vst/AudioEffect.h"
+#include "plugin/HostRate.h"
 #include "plugin/ProgramRecord.h"
+#include "vst/AudioEffect.h"
 
 class AEffGUIEditor;
 
 class CZarelVST : public AudioEffectX {
 public:
-    explicit CZarelVST(audioMasterCallback host);
+    // Makes the plug-in's editor object, or null; the plug-in owns what it answers.
+    using EditorFactory = AEffGUIEditor* (*)(AudioEffect* plugin);
+
+    // Without an editor factory the plug-in has no editor (an engine for another format's
+    // adapter): nothing of the panel is linked then.
+    CZarelVST(audioMasterCallback host, EditorFactory makeEditor);
     ~CZarelVST() override;
 
-    void resume() override {}
+    void resume() override;
     void setSampleRate(float rate) override;
     void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
 
@@ -36,12 +42,17 @@ public:
     bool getProductString(char* text) override;
     VstInt32 getVendorVersion() override { return 1000; }
     VstInt32 getPlugCategory() override { return kPlugCategEffect; }
+    // The host's content scale and Korvalex's private requests (vst/KorvalexRequests.h).
+    VstIntPtr vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float opt) override;
 
     virtual void fillFactoryBank();
     virtual void stepSwitchFades();
 
-    // Creates the plug-in, or answers null when it cannot be built.
+    // Creates the plug-in with its front panel (plugin/PluginWithEditor.cpp), or answers
+    // null when it cannot be built.
     static CZarelVST* create(audioMasterCallback host);
+    // The same with the given editor factory (null: no editor).
+    static CZarelVST* create(audioMasterCallback host, EditorFactory makeEditor);
 
     // Whether construction got everything it needs (the program array above all).
     bool isComplete() const { return programs != nullptr; }
@@ -49,9 +60,12 @@ public:
     const AmpEngine& audioEngine() const { return engine; }
 
 private:
-    void createEditor();
+    // A host's content scale request: the scale of its display for the panel.
+    VstIntPtr takeContentScale(float factor);
+    void followHostRate(int latency, float engineRateBefore);
 
     AmpEngine engine;
+    HostRate hostRate;
     std::unique_ptr<ProgramRecord[]> programs;
     AEffGUIEditor* guiEditor = nullptr;
 };

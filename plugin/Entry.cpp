@@ -1,19 +1,10 @@
 // The module's entry point. Hosts look for VSTPluginMain first and fall back to main.
 
-#include <new>
-
-#include "plugin/CZarelVST.h"
+#include "plugin/EntryPoint.h"
 
 extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMasterCallback host)
 {
-    if (!host || host(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0)
-        return nullptr;
-    try {
-        CZarelVST* plugin = CZarelVST::create(host);
-        return plugin ? plugin->getAeffect() : nullptr;
-    } catch (...) {
-        return nullptr;  // nothing may be thrown across the host boundary
-    }
+    return korvalexPluginMain(host);
 }
 
 #if defined(_WIN32)

@@ -1,6 +1,7 @@
 #include "plugin/Parameters.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -81,6 +82,18 @@ void formatFrequency(double base, double span, float value, char* text, std::siz
 }
 
 }  // namespace
+
+bool acceptParameterValue(float& value)
+{
+    if (!std::isfinite(value))
+        return false;
+    value = std::clamp(value, 0.0f, 1.0f);
+    if (value == 0.0f)
+        value = 0.0f;  // -0 as +0: blocks that divide by a time would get -infinity from it
+    return true;
+}
+
+float editorPageSetting(float value) { return value < 0.5f ? 0.0f : 1.0f; }
 
 void formatParameterValue(DisplayRule rule, float value, char* text, std::size_t capacity)
 {

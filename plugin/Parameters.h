@@ -28,6 +28,14 @@ struct ParameterInfo {
 
 extern const ParameterInfo kParameterTable[kNumPanelParameters];
 
+// A value from a host as the plug-in takes it: clamped into 0..1, -0 as +0. False for a
+// value that is not finite, which the plug-in ignores (the setting keeps its last value).
+bool acceptParameterValue(float& value);
+
+// The editor page's setting for an accepted value: the amp page (0) below one half, the
+// effects page (1) from there on.
+float editorPageSetting(float value);
+
 // Writes the display text of `value` under `rule` into `text` (capacity bytes, NUL included).
 void formatParameterValue(DisplayRule rule, float value, char* text, std::size_t capacity);
 

@@ -9,6 +9,7 @@ source "$(dirname "$0")/apt-install-missing.sh"
 packages=(
   ardour      # ardour7-lua, /usr/lib/ardour7/ardour-vst-scanner, and the GUI /usr/bin/ardour
   muse        # MusE 4
+  jalv        # jalv.gtk3: the LV2 bundle's panel and presets in a small LV2 host
   jackd2      # jackd (its dummy driver) and jack_wait, for MusE
   xvfb        # the private X server of the editor tests
   xdotool     # pointer and keys through XTest, keyboard focus

@@ -11,7 +11,10 @@ declare -A allowed=(
   [resources]="resources gui"
   [editor]="editor gui vst"
   [plugin]="plugin editor gui vst dsp"
+  [lv2]="lv2 plugin editor gui vst dsp"
   [host]="host vst"
+  [irfile]="irfile dsp"
+  [live]="live plugin host gui vst"
 )
 status=0
 for folder in $(cd "$root" && git ls-files '*.cpp' '*.h' | cut -d/ -f1 | sort -u); do

@@ -221,6 +221,8 @@ VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr va
         return ptr ? canDo(static_cast<char*>(ptr)) : 0;
     case effGetTailSize:
         return getTailSize();
+    case effVendorSpecific:
+        return vendorSpecific(index, value, ptr, opt);
     case effGetVstVersion:
         return getVstVersion();
     case effEditKeyDown:
@@ -261,6 +263,11 @@ bool AudioEffectX::endEdit(VstInt32 index)
 bool AudioEffectX::updateDisplay()
 {
     return callHost(audioMasterUpdateDisplay) != 0;
+}
+
+bool AudioEffectX::ioChanged()
+{
+    return callHost(audioMasterIOChanged) != 0;
 }
 
 VstInt32 AudioEffectX::canHostDo(char* text)

@@ -97,6 +97,8 @@ public:
     virtual VstInt32 getTailSize() { return 0; }
     virtual VstInt32 getPlugCategory() { return kPlugCategUnknown; }
     virtual VstInt32 getVstVersion() { return kVstVersion; }
+    // A request a host or vendor defines itself (effVendorSpecific): 0 when not understood.
+    virtual VstIntPtr vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float opt) { return 0; }
 
     virtual bool beginEdit(VstInt32 index);
     virtual bool endEdit(VstInt32 index);
@@ -105,4 +107,7 @@ public:
     virtual VstInt32 canHostDo(char* text);
     // Asks the host to resize the editor's window; true when it did.
     virtual bool sizeWindow(VstInt32 width, VstInt32 height);
+    // Tells the host that the channels or the initial delay have changed; true when it took
+    // note. Not virtual, so that the virtual table keeps its layout.
+    bool ioChanged();
 };

@@ -399,9 +399,12 @@ void COptionMenu::focusGained(CDrawContext* context)
     if (!isEditing())
         beginEdit();  // opened other than by a press: the gesture is this pop-up's own
 
-    // Screen position: the window's, plus the origin of every container around the menu.
+    // Position in the frame: the views the context has entered, plus the origin of every
+    // container around the menu; the frame puts it on the screen.
     gui::platform::PlatformWindow* window = frame->getPlatformWindow();
-    CPoint at = context ? context->offsetScreen : (window ? window->screenOrigin() : CPoint());
+    CPoint at;
+    if (context)
+        at = CPoint(context->offsetScreen).offset(-context->getWindowOrigin().h, -context->getWindowOrigin().v);
     for (CView* parent = pParentView; parent; parent = parent->getParentView())
         if (parent->notify(this, kMsgCheckIfViewContainer) == 1)
             at.offset(parent->getViewSize().left, parent->getViewSize().top);
@@ -412,7 +415,7 @@ void COptionMenu::focusGained(CDrawContext* context)
     int32_t nextId = 0;
     buildPopup(items, ranges, nextId);
     pPlatformMenu = &items;
-    int32_t id = window ? window->popupMenu(items, at, (lastButtons & kRButton) != 0) : -1;
+    int32_t id = frame->popupMenu(items, at, (lastButtons & kRButton) != 0);
     if (id < 0 || id > kMaxPopupId)
         id = -1;
     lastResult = id;

@@ -2,6 +2,7 @@
 
 #include "gui/CBitmap.h"
 #include "gui/CDrawContext.h"
+#include "gui/CFrame.h"
 #include "gui/controls/ControlMath.h"
 
 using gui::controls::truncToInt;
@@ -48,6 +49,14 @@ void CVuMeter::releaseOffscreen()
     if (pOffscreen)
         pOffscreen->release();
     pOffscreen = nullptr;
+}
+
+// The buffer is at the frame's scale on the meter's own pixel grid, as the bitmaps are
+// drawn: the boundary between lit and unlit LEDs falls where the bitmaps have it, wherever
+// the meter lies.
+gui::Scale CVuMeter::offscreenScale() const
+{
+    return gui::Scale(pParentFrame ? pParentFrame->getScale().percent() : gui::Scale::kDesignPercent);
 }
 
 void CVuMeter::makeOffscreen()
@@ -98,7 +107,7 @@ void CVuMeter::draw(CDrawContext* context)
         level = value;
     oldValue = level;
 
-    if (bUseOffscreen && !pOffscreen) {
+    if (bUseOffscreen && (!pOffscreen || pOffscreen->getScale() != offscreenScale())) {
         makeOffscreen();
         resetRectangles();
     }

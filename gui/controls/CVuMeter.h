@@ -2,6 +2,7 @@
 // A level meter of LEDs: the lit part comes from the on bitmap, the rest from the off
 // bitmap. The shown level jumps up at once and falls by one decay step per drawing.
 
+#include "gui/Scale.h"
 #include "gui/controls/CControl.h"
 
 class COffscreenContext;
@@ -28,6 +29,7 @@ public:
 protected:
     void makeOffscreen();
     void releaseOffscreen();
+    gui::Scale offscreenScale() const;
     void resetRectangles();
 
     CBitmap* onBitmap;

@@ -16,7 +16,8 @@ class CDragContainer;
 
 namespace gui::platform {
 
-// What a window reports to the toolkit (CFrame implements it). Coordinates are the window's.
+// What a window reports to the toolkit (CFrame implements it). Coordinates are the window's
+// pixels; the frame maps them to its logical coordinates.
 class WindowEvents {
 public:
     virtual ~WindowEvents() = default;
@@ -43,6 +44,9 @@ public:
     // arrive by other means do nothing).
     virtual void processEvents() = 0;
     virtual bool isAlive() const = 0;  // false once the window system destroyed it
+    // The window system's handle of the window (an X11 window id, a Win32 HWND), for hosts
+    // that embed it themselves; null where there is none.
+    virtual void* nativeHandle() const = 0;
 
     virtual CPoint screenOrigin() = 0;     // the window's top-left corner on the screen
     virtual CPoint pointerPosition() = 0;  // the pointer on the screen
@@ -53,6 +57,9 @@ public:
     // Shows the menu with its top-left corner at a screen position, follows the given
     // button, and answers the id of the item chosen or -1.
     virtual int32_t popupMenu(const PopupMenu& menu, CPoint screenPosition, bool followRightButton) = 0;
+    // The scale the frame draws at (100: design size): pop-up menus the layer draws itself
+    // follow it.
+    virtual void setScalePercent(int32_t percent) = 0;
     // Registers the window for drops from other programs or revokes it; false when it cannot.
     virtual bool setDropTarget(bool active) = 0;
 
@@ -73,6 +80,11 @@ std::unique_ptr<PlatformWindow> createWindow(void* parent, int32_t width, int32_
 // true when they were set up here and must be released with uninitializeThread.
 bool initializeThread();
 void uninitializeThread();
+
+// The scale the desktop asks applications to draw at, in percent (100 when it says
+// nothing): X11's Xft.dpi resource (96 dots per inch being 100), Windows' DPI of the
+// host's window `parent` (or of the system, without one).
+int32_t desktopScalePercent(void* parent);
 
 // Milliseconds of a monotonic clock, wrapping at 32 bits; and a pause of the calling thread.
 uint32_t ticks();

@@ -1,5 +1,6 @@
-// The equaliser is the one block designed for the host's sample rate. A host that reports
-// an absurd rate (tens of megahertz and up) must not get an equaliser whose poles float
+// The equaliser is the one block designed for the rate it runs at (the engine's 44.1 kHz
+// while the plug-in converts, the host's rate otherwise). Whatever rate a host reports, up to
+// absurd ones (tens of megahertz and up), it must not get an equaliser whose poles float
 // rounding has pushed onto or past the unit circle, which rings up to infinity.
 
 #include <cfloat>

@@ -1,5 +1,8 @@
 #include "tests/editor/EditorFixture.h"
 
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <map>
 
 #include "gui/CFrame.h"
@@ -28,12 +31,34 @@ bool HostLog::editsBalanced() const
     return true;
 }
 
-VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, float opt)
+namespace {
+
+bool hostResizesWindows = false;
+
+// Where the panel's settings file goes: XDG_CONFIG_HOME, or APPDATA under Windows.
+void pointSettingsAt(const std::string& folder)
 {
-    hostLog().add(HostCall{opcode, index, opt});
+#ifdef _WIN32
+    _putenv_s("APPDATA", folder.c_str());
+#else
+    setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+#endif
+}
+
+}  // namespace
+
+void setHostResizes(bool resizes) { hostResizesWindows = resizes; }
+
+VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)
+{
+    hostLog().add(HostCall{opcode, index, opt, value});
     switch (opcode) {
     case audioMasterVersion:
         return 2400;
+    case audioMasterCanDo:
+        return hostResizesWindows && ptr && std::strcmp(static_cast<const char*>(ptr), "sizeWindow") == 0 ? 1 : 0;
+    case audioMasterSizeWindow:
+        return hostResizesWindows ? 1 : 0;
     case audioMasterBeginEdit:
     case audioMasterEndEdit:
         return 1;
@@ -45,10 +70,26 @@ VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, voi
 void EditorTest::SetUp()
 {
     hostLog().clear();
+    setHostResizes(false);
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    settings = (std::filesystem::path(::testing::TempDir()) / "korvalex-settings" /
+                (std::string(test->test_suite_name()) + "." + test->name()))
+                   .string();
+    std::filesystem::remove_all(settings);
+    pointSettingsAt(settings);
     plugin = CZarelVST::create(hostCallback);
     ASSERT_NE(plugin, nullptr);
     editor = dynamic_cast<CZarelEditor*>(plugin->getEditor());
     ASSERT_NE(editor, nullptr);
+}
+
+std::string EditorTest::settingsFile() const
+{
+#ifdef _WIN32
+    return (std::filesystem::path(settings) / "Korvalex" / "settings.conf").string();
+#else
+    return (std::filesystem::path(settings) / "korvalex" / "settings.conf").string();
+#endif
 }
 
 void EditorTest::TearDown()
@@ -71,7 +112,7 @@ void EditorTest::open()
     ASSERT_EQ(dispatch(effEditOpen, 0, 0, &parents[openCount++ % 2]), 1);
     window = gui::platform::headless::HeadlessWindow::latest();
     ASSERT_NE(window, nullptr);
-    window->paint(CRect(0, 0, editor::kPanelWidth, editor::kPanelHeight));
+    window->paint(window->surface().bounds());
 }
 
 void EditorTest::close() { dispatch(effEditClose); }

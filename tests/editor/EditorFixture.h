@@ -18,6 +18,7 @@ struct HostCall {
     VstInt32 opcode;
     VstInt32 index;
     float value;
+    VstIntPtr amount = 0;  // the request's integer value (audioMasterSizeWindow: the height)
 };
 
 // What the host heard, from every instance (tests run one instance at a time).
@@ -32,6 +33,15 @@ public:
     {
         std::lock_guard<std::mutex> lock(mutex);
         calls.clear();
+    }
+    // The last call of `opcode`, or an empty one.
+    HostCall last(VstInt32 opcode) const
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        for (auto it = calls.rbegin(); it != calls.rend(); ++it)
+            if (it->opcode == opcode)
+                return *it;
+        return HostCall{0, 0, 0.0f};
     }
     int count(VstInt32 opcode, VstInt32 index = -1) const
     {
@@ -51,6 +61,9 @@ private:
 
 HostLog& hostLog();
 VstIntPtr hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt);
+// Whether the host resizes the editor's window when asked ("sizeWindow"); false at the
+// start of every test.
+void setHostResizes(bool resizes);
 
 inline CPoint centre(const CRect& r) { return CPoint((r.left + r.right) / 2, (r.top + r.bottom) / 2); }
 
@@ -71,8 +84,13 @@ protected:
     CControl* effectsControl(int32_t tag, editor::Kind kind) const;
     CViewContainer* shownPage() const;
 
+    // The panel's per-user settings go to a folder of this test's own (empty at first).
+    std::string settingsFolder() const { return settings; }
+    std::string settingsFile() const;
+
     CZarelVST* plugin = nullptr;
     CZarelEditor* editor = nullptr;
+    std::string settings;
     gui::platform::headless::HeadlessWindow* window = nullptr;
     int parents[2] = {0, 0};
     int openCount = 0;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "gui/CFrame.h"
+#include "gui/Scale.h"
 #include "gui/controls/COptionMenu.h"
 #include "tests/editor/EditorFixture.h"
 
@@ -18,7 +19,8 @@ namespace {
 using editor::Kind;
 using gui::platform::headless::PointerStep;
 
-// A linear drag of `pixels` upwards (negative: downwards) from the centre of `rect`.
+// A linear drag of `pixels` upwards (negative: downwards) from the centre of `rect`
+// (pixels of the window).
 void drag(gui::platform::headless::HeadlessWindow* window, const CRect& rect, int32_t pixels)
 {
     const CPoint start = centre(rect);
@@ -33,39 +35,53 @@ void click(gui::platform::headless::HeadlessWindow* window, CPoint where) { wind
 
 class Binding : public EditorTest {
 protected:
-    // Uses every control of a page the way a person would and checks the parameter, the
-    // automation the host recorded, and the gesture brackets.
+    // Uses every control of a page the way a person would, at the centre of the control's
+    // rectangle on the window at the panel's zoom, and checks that its parameter and no
+    // other changed, the automation the host recorded, and the gesture brackets. Knobs
+    // are dragged 40 logical pixels: twice as many of the window's at 200 %.
     void useEveryControl(const editor::ControlRow* rows, size_t count)
     {
+        const gui::Scale scale = editor->getFrame()->getScale();
+        const int32_t drag40 = scale.toDeviceY(40);
         for (size_t i = 0; i < count; ++i) {
             const editor::ControlRow& row = rows[i];
             if (row.tag > 51 || row.refresh != editor::Refresh::OnChange || row.kind == Kind::Readout)
                 continue;  // page buttons are checked on their own; displays take no mouse
             hostLog().clear();
+            std::vector<float> others;
+            for (int32_t p = 0; p <= 52; ++p)
+                others.push_back(parameter(p));
             const float before = parameter(row.tag);
             float expected = before;
+            const CRect onWindow = scale.toDevice(row.rect);
             switch (row.kind) {
             case Kind::AnimKnob:
-                drag(window, row.rect, before < 0.5f ? 40 : -40);
+                drag(window, onWindow, before < 0.5f ? drag40 : -drag40);
                 expected = before < 0.5f ? before + 0.2f : before - 0.2f;
                 break;
             case Kind::OnOffButton:
-                click(window, centre(row.rect));
+                click(window, centre(onWindow));
                 expected = before == 0.0f ? 1.0f : 0.0f;
                 break;
             case Kind::VerticalSwitch:  // the upper half is position 0, the lower half position 1
-                click(window, CPoint(centre(row.rect).h, before == 0.0f ? row.rect.bottom - 5 : row.rect.top + 5));
+                click(window, CPoint(centre(onWindow).h, scale.toDeviceY(before == 0.0f ? row.rect.bottom - 5
+                                                                                          : row.rect.top + 5)));
                 expected = before == 0.0f ? 1.0f : 0.0f;
                 break;
             case Kind::OptionMenu:
                 window->choosePopupLabel("Combo C 2x12");
-                click(window, centre(row.rect));
+                click(window, centre(onWindow));
                 expected = 8.0f / 19.0f;
                 break;
             default:
                 continue;
             }
             EXPECT_NEAR(parameter(row.tag), expected, 0.011f) << "parameter " << row.tag;
+            for (int32_t p = 0; p <= 52; ++p) {
+                if (p != row.tag) {
+                    EXPECT_EQ(parameter(p), others[size_t(p)]) << "parameter " << p << " changed with " << row.tag;
+                }
+            }
             EXPECT_GE(hostLog().count(audioMasterAutomate, row.tag), 1) << "parameter " << row.tag;
             EXPECT_GE(hostLog().count(audioMasterBeginEdit, row.tag), 1) << "parameter " << row.tag;
             EXPECT_TRUE(hostLog().editsBalanced()) << "parameter " << row.tag;
@@ -81,6 +97,22 @@ TEST_F(Binding, EveryControlOfTheAmpPageSetsItsParameter)
 
 TEST_F(Binding, EveryControlOfTheEffectsPageSetsItsParameter)
 {
+    setParameter(52, 1.0f);
+    open();
+    useEveryControl(editor::kEffectsPage, editor::kEffectsPageCount);
+}
+
+// At 200 % (the host's content scale) the window has four times the pixels; the same
+// gestures at the centre of each control's rectangle there.
+TEST_F(Binding, EveryControlOfBothPagesSetsItsParameterAtTwoHundredPercent)
+{
+    const VstInt32 kPreS = 0x50726553;
+    const VstIntPtr kAeCs = 0x41654373;
+    ASSERT_EQ(dispatch(effVendorSpecific, kPreS, kAeCs, nullptr, 2.0f), 1);
+    open();
+    ASSERT_EQ(window->surface().width(), 1798);
+    useEveryControl(editor::kAmpPage, editor::kAmpPageCount);
+    close();
     setParameter(52, 1.0f);
     open();
     useEveryControl(editor::kEffectsPage, editor::kEffectsPageCount);

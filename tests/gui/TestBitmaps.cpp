@@ -8,9 +8,10 @@ namespace testbitmaps {
 
 namespace {
 
-std::map<int32_t, std::pair<std::vector<unsigned char>, bool>>& table()
+// By identifier and scale.
+std::map<std::pair<int32_t, int32_t>, std::pair<std::vector<unsigned char>, bool>>& table()
 {
-    static std::map<int32_t, std::pair<std::vector<unsigned char>, bool>> resources;
+    static std::map<std::pair<int32_t, int32_t>, std::pair<std::vector<unsigned char>, bool>> resources;
     return resources;
 }
 
@@ -88,16 +89,16 @@ std::vector<unsigned char> dibOf(const std::vector<unsigned char>& bmpFile)
     return std::vector<unsigned char>(bmpFile.begin() + 14, bmpFile.end());
 }
 
-void install(int32_t id, std::vector<unsigned char> bytes, bool withFileHeader)
+void install(int32_t id, std::vector<unsigned char> bytes, bool withFileHeader, int32_t scalePercent)
 {
-    table()[id] = {std::move(bytes), withFileHeader};
+    table()[{id, scalePercent}] = {std::move(bytes), withFileHeader};
 }
 
 }  // namespace testbitmaps
 
-bool gui::findBitmapResource(int32_t id, ResourceData& out)
+bool gui::findBitmapResource(int32_t id, int32_t scalePercent, ResourceData& out)
 {
-    auto it = testbitmaps::table().find(id);
+    auto it = testbitmaps::table().find({id, scalePercent});
     if (it == testbitmaps::table().end())
         return false;
     out.bytes = it->second.first.data();

@@ -18,8 +18,8 @@ std::vector<unsigned char> makeBmp(int32_t width, int32_t height, const Pixels& 
 // The bytes a Windows resource keeps: the file without its 14-byte file header.
 std::vector<unsigned char> dibOf(const std::vector<unsigned char>& bmpFile);
 
-// Makes bitmap resource `id` available to CBitmap; replaces an earlier one.
-void install(int32_t id, std::vector<unsigned char> bytes, bool withFileHeader = true);
+// Makes bitmap resource `id` drawn for a scale available to CBitmap; replaces an earlier one.
+void install(int32_t id, std::vector<unsigned char> bytes, bool withFileHeader = true, int32_t scalePercent = 100);
 
 // The colour a 5-6-5 pixel decodes to, for expectations.
 uint32_t through565(uint32_t rgb);

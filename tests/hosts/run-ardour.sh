@@ -3,12 +3,15 @@
 # Dummy audio backend) loads BUILD_DIR/korvalex.so as a Linux VST, selects a factory
 # program and bounces a generated guitar recording through it; korvalex-host-compare then
 # renders the same input through our own host library and checks that the two agree.
+# With --lv2 Ardour loads the LV2 bundle instead (from BUILD_DIR/lv2-bundles) and selects
+# the program's preset; the reference is still the VST plug-in's render.
 #
-# usage: tests/hosts/run-ardour.sh BUILD_DIR [PROGRAM...]
-#   BUILD_DIR holds korvalex.so and korvalex-host-compare (both built by CMake).
+# usage: tests/hosts/run-ardour.sh [--lv2] BUILD_DIR [PROGRAM...]
+#   BUILD_DIR holds korvalex.so, korvalex-host-compare and the LV2 bundle (built by CMake).
 #   PROGRAM   factory program numbers (default: 1 53 58).
 # Run as root (for the private mount namespace), after scripts/install-host-deps.sh.
-# Everything the run writes goes to BUILD_DIR/ardour-host-test (kept for inspection).
+# Everything the run writes goes to BUILD_DIR/ardour-host-test (ardour-host-test-lv2 with
+# --lv2; kept for inspection).
 # Exit status 0 when every program agrees, 1 otherwise.
 #
 # Environment: KORVALEX_ARDOUR_TIMEOUT seconds allowed for each Ardour call (default 120).
@@ -21,7 +24,12 @@ fail() {
   exit 1
 }
 
-[ $# -ge 1 ] || { echo "usage: $0 BUILD_DIR [PROGRAM...]" >&2; exit 2; }
+format=vst
+if [ "${1:-}" = --lv2 ]; then
+  format=lv2
+  shift
+fi
+[ $# -ge 1 ] || { echo "usage: $0 [--lv2] BUILD_DIR [PROGRAM...]" >&2; exit 2; }
 build=$(cd "$1" 2>/dev/null && pwd) || fail "no build folder $1"
 shift
 programs=("$@")
@@ -43,18 +51,26 @@ bounce_block=8192
 ardour_prerequisites
 [ -f "$plugin" ] || fail "$plugin is missing: build the project in $build first"
 [ -x "$compare" ] || fail "$compare is missing: build the project in $build first"
+[ $format = vst ] || [ -f "$build/lv2-bundles/korvalex.lv2/manifest.ttl" ] ||
+  fail "the LV2 bundle is missing: build the project in $build first"
 ardour_isolation
 
 # --- a private Ardour configuration, scan cache and plug-in folder -----------------------
 work=$build/ardour-host-test
+[ $format = vst ] || work=$build/ardour-host-test-lv2
 rm -rf "$work"
 ardour_private_home "$work"
 
 start=$(now)
 
 t=$(now)
-ardour_scan_plugin "$plugin" "$work"
-echo "scanned korvalex.so into Ardour's cache ($(since "$t"))"
+if [ $format = vst ]; then
+  ardour_scan_plugin "$plugin" "$work"
+  echo "scanned korvalex.so into Ardour's cache ($(since "$t"))"
+else
+  export LV2_PATH=$build/lv2-bundles
+  echo "the LV2 bundle is on LV2_PATH"
+fi
 
 t=$(now)
 signal=$("$compare" signal "$work/input-left.wav" "$work/input-right.wav") || fail "cannot write the test input"
@@ -77,7 +93,7 @@ for p in "${programs[@]}"; do
   mkdir -p "$audio"
   cp "$work/input-left.wav" "$work/input-right.wav" "$audio/"
   run_ardour_lua "$dir/render.log" "$here/ardour/render-program.lua" "$dir/$session_name" "$session_name" \
-    input-left.wav input-right.wav "$frames" "$p" "$dir/out"
+    input-left.wav input-right.wav "$frames" "$p" "$dir/out" "$format"
   [ -f "$dir/out/bounced.txt" ] || fail "Ardour bounced nothing for program $p (log: $dir/render.log)"
   mapfile -t bounced <"$dir/out/bounced.txt"
   [ ${#bounced[@]} -eq 2 ] || fail "Ardour bounced ${#bounced[@]} files for program $p, not 2"
@@ -97,6 +113,6 @@ for p in "${programs[@]}"; do
   esac
 done
 
-echo "run-ardour: ${#programs[@]} programs, $failures failed, $(since "$start") in all"
+echo "run-ardour: ${#programs[@]} programs ($format), $failures failed, $(since "$start") in all"
 [ $failures -eq 0 ] || fail "the Ardour render differs from the reference for $failures program(s)"
 echo "run-ardour: PASS"

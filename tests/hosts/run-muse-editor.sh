@@ -43,22 +43,17 @@ private_home "$work"
 mkdir -p "$XDG_CONFIG_HOME/MusE/MusE" "$work/vst" "$work/empty" "$work/song"
 export LXVST_PATH=$work/vst
 export LADSPA_PATH=$work/empty DSSI_PATH=$work/empty LV2_PATH=$work/empty VST_PATH=$work/empty
-# A server of our own, which no client may start in our place.
-export JACK_DEFAULT_SERVER=korvalex-editor-$$ JACK_NO_START_SERVER=1 JACK_NO_AUDIO_RESERVATION=1
 PANEL_WORK=$work/pictures
 mkdir -p "$PANEL_WORK"
 song=$work/song/$song_name.med
 
 host_pid=
-jack_pid=
 cleanup() {
-  local pid
-  for pid in "$host_pid" "$jack_pid"; do
-    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
-      kill "$pid" 2>/dev/null || true
-      wait "$pid" 2>/dev/null || true
-    fi
-  done
+  if [ -n "$host_pid" ] && kill -0 "$host_pid" 2>/dev/null; then
+    kill "$host_pid" 2>/dev/null || true
+    wait "$host_pid" 2>/dev/null || true
+  fi
+  stop_private_jack_server
   stop_private_x_server
 }
 trap cleanup EXIT
@@ -70,10 +65,7 @@ t=$(now)
 cp "$build/korvalex.so" "$work/vst/korvalex.so"
 cp "$here/muse/korvalex-editor.med" "$song"
 cp "$here/muse/MusE-seq.cfg" "$XDG_CONFIG_HOME/MusE/MusE/MusE-seq.cfg"
-timeout -k 10 "$((timeout_seconds + 60))" jackd --no-realtime --name "$JACK_DEFAULT_SERVER" -d dummy -r 44100 -p 1024 \
-  >"$work/jackd.log" 2>&1 &
-jack_pid=$!
-timeout 60 jack_wait --wait --timeout 30 --server "$JACK_DEFAULT_SERVER" >"$work/jack-wait.log" 2>&1 ||
+start_private_jack_server "$work" "$((timeout_seconds + 60))" ||
   fail "the JACK server did not start (log: $work/jackd.log)"
 start_private_x_server "$work/xvfb.log" || fail "Xvfb did not start (log: $work/xvfb.log)"
 reference_picture "$build" "$PANEL_WORK/reference.png"
@@ -115,7 +107,5 @@ check_clean_quit MusE "$host_pid" "$log"
 host_pid=
 echo "MusE quit with the panel open: status 0, no error logged, no window left ($(since "$t"))"
 
-kill "$jack_pid" 2>/dev/null || true
-wait "$jack_pid" 2>/dev/null || true
-jack_pid=
+stop_private_jack_server
 echo "run-muse-editor: PASS ($(since "$start") in all; pictures in $PANEL_WORK)"

@@ -1,10 +1,18 @@
 // The front panel on screen, as a person sees and uses it: the plug-in file's editor opened
 // by the host library on a private Xvfb, both pages at two programs against committed
-// pictures, and a drag, a click and a menu choice through the X server's own input.
+// pictures, and a drag, a click and a menu choice through the X server's own input; both
+// pages at 150 % and 200 %, the zoom menu, and the desktop's scale.
 
 #include <gtest/gtest.h>
 
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+#include <cstdlib>
+#include <filesystem>
+
 #include "editor/EditorLayout.h"
+#include "gui/Scale.h"
 #include "host/PluginHost.h"
 #include "tests/support/ReferenceImage.h"
 #include "tests/window/support/WindowTests.h"
@@ -30,10 +38,22 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(displayReady) << displayProblem;
+        // The panel's settings (its zoom) in a folder of this test's own, empty at first.
+        const std::filesystem::path settings = std::filesystem::path(::testing::TempDir()) / "korvalex-panel-settings" /
+                                               ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::filesystem::remove_all(settings);
+        setenv("XDG_CONFIG_HOME", settings.c_str(), 1);
         std::string error;
         desktop = Desktop::connect(error);
         ASSERT_TRUE(desktop) << error;
-        editor = std::make_unique<EditorThread>(KORVALEX_PLUGIN_PATH, EditorSession::Parent::Sized);
+        openEditor(0.0f);
+    }
+    // Opens the editor anew; with a content scale, the host says the display's scale first.
+    void openEditor(float contentScale)
+    {
+        if (editor)
+            editor->end(Ending::CloseEditorFirst);
+        editor = std::make_unique<EditorThread>(KORVALEX_PLUGIN_PATH, EditorSession::Parent::Sized, contentScale);
         ASSERT_TRUE(editor->opened()) << editor->error();
         ASSERT_TRUE(waitUntil([&] { return desktop->isViewable(editor->window()); }));
         ASSERT_TRUE(desktop->clientOrigin(editor->window(), originX, originY));
@@ -176,6 +196,93 @@ TEST_F(PanelOnScreen, TheAmplifierMenuOpensAndAChoiceSetsTheAmplifier)
     desktop->button(1, false);
     ASSERT_TRUE(waitUntil([&] { return desktop->popupMenus().empty(); }));
     EXPECT_TRUE(waitUntil([&] { return parameter(10) == static_cast<float>(10.0 / 19.0); }));
+}
+
+}  // namespace
+
+namespace {
+
+// The centre of a control's rectangle on the window at a scale.
+CPoint centreAt(const CRect& logical, int32_t percent) { return centreOf(gui::Scale(percent).toDevice(logical)); }
+
+TEST_F(PanelOnScreen, BothPagesAtOneAndAHalfAndTwiceTheSizeLookAsCommittedAndKnobsDragAsFar)
+{
+    for (int32_t zoom : {150, 200}) {
+        openEditor(float(zoom) / 100.0f);
+        for (int page = 0; page < 2; ++page) {
+            select(58, float(page));
+            const Picture shot = steadyPicture();
+            ASSERT_EQ(shot.width, gui::Scale(zoom).toDeviceX(899));
+            ASSERT_EQ(shot.height, gui::Scale(zoom).toDeviceY(421));
+            const std::string name =
+                "panel-program58-" + std::string(page ? "effects" : "amp") + "-page-" + std::to_string(zoom);
+            EXPECT_TRUE(testimage::matchesReference(imageOf(shot), KORVALEX_PANEL_REFERENCE_DIR, name));
+        }
+    }
+    // At 200 %, 80 of the window's pixels up are the 40 logical ones that add 0.2.
+    select(0, 0.0f);
+    steadyPicture();
+    const float drive = parameter(9);
+    const CPoint knob = centreAt(editor::kAmpPage[13].rect, 200);
+    moveTo(knob.h, knob.v);
+    desktop->button(1, true);
+    for (int32_t step = 1; step <= 8; ++step)
+        moveTo(knob.h, knob.v - 10 * step);
+    desktop->button(1, false);
+    settle();
+    EXPECT_NEAR(parameter(9), drive + 0.2f, 0.011f);
+}
+
+// A right-click on the logo, 150 % chosen in the menu: the host's window takes the new
+// size, the panel is drawn at it, and the next panel opens at it.
+TEST_F(PanelOnScreen, TheZoomMenuResizesThePanelAndTheNextPanelOpensAtTheChoice)
+{
+    select(58, 0.0f);
+    steadyPicture();
+    const CPoint logo = centreOf(editor::kAmpLogoArea);
+    moveTo(logo.h, logo.v);
+    desktop->button(3, true);  // the menu holds the editor's thread: no idles until it closes
+    desktop->button(3, false);
+    ASSERT_TRUE(waitUntil([&] { return desktop->popupMenus().size() == 1; }));
+    EXPECT_EQ(desktop->popupMenus().back().left, originX + logo.h);  // at the pointer
+
+    gui::platform::PopupMenu items(6);
+    const char* labels[] = {"Zoom", "100%", "150%", "200%", "", "Automatic (100%)"};
+    for (size_t i = 0; i < items.size(); ++i)
+        items[i].label = labels[i];
+    items[0].disabled = true;
+    items[4].kind = gui::platform::PopupItem::Kind::Separator;
+    const ScreenRect choice = popupItemOnScreen(*desktop, 0, items, 2);
+    desktop->moveTo(centreX(choice), centreY(choice));
+    desktop->button(1, true);
+    desktop->button(1, false);
+    ASSERT_TRUE(waitUntil([&] { return desktop->popupMenus().empty(); }));
+
+    Picture shot;
+    ASSERT_TRUE(waitUntil([&] { return desktop->capture(editor->window(), shot) && shot.width == 1348; }));
+    EXPECT_EQ(shot.height, 631);
+    EXPECT_TRUE(testimage::matchesReference(imageOf(steadyPicture()), KORVALEX_PANEL_REFERENCE_DIR,
+                                            "panel-program58-amp-page-150"));
+    openEditor(0.0f);
+    EXPECT_EQ(steadyPicture().width, 1348);
+}
+
+// The desktop's Xft.dpi (as xrdb loads it into the server) sizes a panel when neither the
+// user nor the host said anything.
+TEST_F(PanelOnScreen, TheDesktopsDpiSizesThePanel)
+{
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    const char resources[] = "Xcursor.size:\t24\nXft.dpi:\t192\n";
+    XChangeProperty(display, DefaultRootWindow(display), XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(resources), int(sizeof resources - 1));
+    XSync(display, False);
+    openEditor(0.0f);
+    EXPECT_EQ(steadyPicture().width, 1798);
+    XDeleteProperty(display, DefaultRootWindow(display), XA_RESOURCE_MANAGER);
+    XCloseDisplay(display);
+    openEditor(0.0f);
+    EXPECT_EQ(steadyPicture().width, 899);
 }
 
 }  // namespace

@@ -127,7 +127,11 @@ void RenderToolTest::TearDown()
 
 ToolRun RenderToolTest::run(const std::vector<std::string>& args)
 {
-    const std::string tool = toolPath();
+    return runProgram(toolPath(), args);
+}
+
+ToolRun RenderToolTest::runProgram(const std::string& tool, const std::vector<std::string>& args)
+{
     const std::string outPath = root_ + "/stdout", errPath = root_ + "/stderr";
     std::vector<std::string> argv{tool};
     argv.insert(argv.end(), args.begin(), args.end());

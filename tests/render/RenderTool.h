@@ -45,6 +45,8 @@ protected:
 
     // Runs the tool with `args`, in the test's folder.
     ToolRun run(const std::vector<std::string>& args);
+    // The same for another program.
+    ToolRun runProgram(const std::string& program, const std::vector<std::string>& args);
     // Runs the tool and expects success.
     void render(const std::vector<std::string>& args);
 

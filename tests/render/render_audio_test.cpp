@@ -267,17 +267,21 @@ TEST_F(RenderAudio, OutputRateCountsTheTailAndTheInput)
 
 TEST_F(RenderAudio, AlignmentHoldsThroughRateConversionEitherWay)
 {
-    // An impulse 10 ms into a 44100 Hz and a 48000 Hz file, each rendered to both rates, with
-    // and without alignment: the response peaks at the same time in all, the lengths are
-    // exact, and only the unaligned renders carry the cabinet's delay.
-    double peakSeconds[2][2][2] = {};  // [aligned?][input 48 kHz?][output 48 kHz?]
-    for (int in : {44100, 48000}) {
+    // An impulse 10 ms into a 44100 Hz, a 48000 Hz and a 96000 Hz file, each rendered to
+    // every one of these rates, with and without alignment: the response peaks at the same
+    // time in all, the lengths are exact, and only the unaligned renders carry the cabinet's
+    // delay. The plug-in's own converters (at 48 and 96 kHz) add nothing to it.
+    const int rates[] = {44100, 48000, 96000};
+    double peakSeconds[2][3][3] = {};  // [aligned?][input rate][output rate]
+    for (int i = 0; i < 3; ++i) {
+        const int in = rates[i];
         std::vector<float> x(static_cast<std::size_t>(in / 10), 0.0f);
         x[static_cast<std::size_t>(in / 100)] = 0.5f;
         const std::string input = "impulse" + std::to_string(in) + ".wav";
         write(input, monoAudio(in, x));
         for (bool align : {false, true}) {
-            for (int rate : {44100, 48000}) {
+            for (int o = 0; o < 3; ++o) {
+                const int rate = rates[o];
                 SCOPED_TRACE(testing::Message() << (align ? "aligned" : "unaligned") << ", " << in << " to " << rate);
                 const std::string output = std::string(align ? "a" : "d") + std::to_string(in) + std::to_string(rate) + ".wav";
                 std::vector<std::string> args = {"--program", "0", "--tail", "0.05", "--float", "--rate",
@@ -289,15 +293,16 @@ TEST_F(RenderAudio, AlignmentHoldsThroughRateConversionEitherWay)
                 const Audio out = read(output);
                 ASSERT_EQ(out.rate, rate);
                 ASSERT_EQ(out.frames(), static_cast<std::size_t>(rate / 10 + rate / 20));
-                peakSeconds[align][in == 48000][rate == 48000] = static_cast<double>(peakIndex(out.channel(0))) / rate;
+                peakSeconds[align][i][o] = static_cast<double>(peakIndex(out.channel(0))) / rate;
             }
         }
     }
     EXPECT_GE(peakSeconds[1][0][0], 0.01);
-    for (int i = 0; i < 2; ++i) {
-        for (int o = 0; o < 2; ++o) {
-            EXPECT_NEAR(peakSeconds[1][i][o], peakSeconds[1][0][0], 1.0 / 44100.0) << i << o;
-            EXPECT_NEAR(peakSeconds[0][i][o] - peakSeconds[1][i][o], kCabinetDelay / 44100.0, 1.0 / 44100.0) << i << o;
+    for (int i = 0; i < 3; ++i) {
+        for (int o = 0; o < 3; ++o) {
+            EXPECT_NEAR(peakSeconds[1][i][o], peakSeconds[1][0][0], 1.0 / 44100.0) << rates[i] << " to " << rates[o];
+            EXPECT_NEAR(peakSeconds[0][i][o] - peakSeconds[1][i][o], kCabinetDelay / 44100.0, 1.0 / 44100.0)
+                << rates[i] << " to " << rates[o];
         }
     }
 }

@@ -5,7 +5,7 @@
 
 #include "tests/render/RenderTool.h"
 #include "tools/korvalex-render/Errors.h"
-#include "tools/korvalex-render/NameLookup.h"
+#include "host/NameLookup.h"
 #include "tools/korvalex-render/Options.h"
 
 namespace {

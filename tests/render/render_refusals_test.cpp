@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -144,6 +145,25 @@ TEST_F(RenderRefusals, BadParameterSettings)
     expectRefused({"--set", "Volume", "in.wav", "out.wav"}, kUsage, {"NAME=VALUE"});
 }
 
+TEST_F(RenderRefusals, PresetsThatAreNotKorvalexPrograms)
+{
+    // A bank file's header, another plug-in's program, and one cut short.
+    writeText("bank.fxp", std::string("CcnK\0\0\0\x98" "FxBk", 12) + std::string(200, '\0'));
+    std::string other = "CcnK" + std::string("\0\0\0\x04", 4) + "FxCk" + std::string("\0\0\0\x01", 4) + "Abcd" +
+                        std::string(4, '\0') + std::string("\0\0\0\x01", 4) + std::string(28, '\0') +
+                        std::string(4, '\0');
+    writeText("other.fxp", other);
+    std::string cut = other;
+    cut.replace(16, 4, "ROri");
+    cut.replace(24, 4, std::string("\0\0\0\x35", 4));  // 53 values promised, one given
+    writeText("cut.fxp", cut);
+    expectRefused({"--preset", "bank.fxp", "in.wav", "out.wav"}, kFailure, {"bank.fxp", "is a bank of programs"});
+    expectRefused({"--preset", "other.fxp", "in.wav", "out.wav"}, kFailure,
+                  {"other.fxp", "another plug-in (ID \"Abcd\", not \"ROri\")"});
+    expectRefused({"--preset", "cut.fxp", "in.wav", "out.wav"}, kFailure, {"cut.fxp", "is truncated"});
+    expectRefused({"--preset", "absent.fxp", "in.wav", "out.wav"}, kFailure, {"absent.fxp", "No such file"});
+}
+
 TEST_F(RenderRefusals, CommandLineMistakes)
 {
     expectRefused({"--frobnicate", "in.wav", "out.wav"}, kUsage, {"--frobnicate", "--help"});
@@ -165,4 +185,49 @@ TEST_F(RenderRefusals, BatchGoesOnPastAFailingFile)
     EXPECT_FALSE(exists("out/bad.wav"));
     EXPECT_TRUE(exists("out/in.wav"));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(path("out")), {}), 1);
+}
+
+// Every impulse response the tool cannot use is refused before anything is rendered,
+// naming the file and the reason.
+TEST_F(RenderRefusals, CabinetFilesItCannotUse)
+{
+    std::vector<float> decaying(4000);
+    for (size_t i = 0; i < decaying.size(); ++i)
+        decaying[i] = 0.5f * std::exp(-static_cast<float>(i) / 300.0f) * std::sin(0.1f * static_cast<float>(i));
+    std::vector<float> notFinite = decaying;
+    notFinite[1234] = std::nanf("");
+    std::vector<float> quiet = decaying;
+    for (float& v : quiet)
+        v *= 1e-4f;  // peak -86 dBFS
+    std::vector<float> tooLong(static_cast<size_t>(1.5 * 44100), 0.0f);
+    for (size_t i = 0; i < tooLong.size(); ++i)
+        tooLong[i] = 0.5f * std::exp(-static_cast<float>(i) / 20000.0f) * std::sin(0.1f * static_cast<float>(i));
+    const std::vector<float> threeChannels(300, 0.1f);
+    writeText("text.wav", "an impulse response, honestly\n");
+    write("empty.wav", monoAudio(44100, {}));
+    write("three.wav", Audio{44100, 3, SF_FORMAT_WAV | SF_FORMAT_FLOAT, threeChannels});
+    write("nan.wav", monoAudio(44100, notFinite));
+    write("quiet.wav", monoAudio(48000, quiet));
+    write("long.wav", monoAudio(44100, tooLong));
+    struct Case {
+        const char* file;
+        std::vector<std::string> reason;
+    } cases[] = {
+        {"missing.wav", {"No such file"}},
+        {"text.wav", {"not an audio file"}},
+        {"empty.wav", {"no audio"}},
+        {"three.wav", {"3 channels", "mono or stereo"}},
+        {"nan.wav", {"not a finite number", "frame 1234"}},
+        {"quiet.wav", {"-86.", "below -80 dBFS", "nothing to normalise"}},
+        {"long.wav", {"1.5 s long", "the limit is 1 s"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> parts = c.reason;
+        parts.push_back(c.file);
+        expectRefused({"--cabinet", c.file, "in.wav", "out.wav"}, kFailure, parts);
+        expectRefused({"--cabinet", c.file, "-o", ".", "in.wav"}, kFailure, parts);
+    }
+    expectRefused({"--cabinet-gain", "3", "in.wav", "out.wav"}, kUsage, {"--cabinet-gain", "--cabinet FILE"});
+    write("good.wav", monoAudio(44100, decaying));
+    expectRefused({"--cabinet", "good.wav", "--cabinet-gain", "45", "in.wav", "out.wav"}, kUsage, {"-40 and 40 dB"});
 }

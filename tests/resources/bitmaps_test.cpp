@@ -1,24 +1,31 @@
-// The committed front-panel bitmaps, read as the plug-in's resources: their file format,
-// sizes and image counts, the two lists that name them, film strips whose images change
-// in order, and pages that meet every control without a seam.
+// The committed front-panel bitmaps at each scale, read as the plug-in's resources: their
+// file format, sizes and image counts, the two lists that name them, film strips whose
+// images change in order, and pages that meet every control without a seam.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <regex>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "gui/CBitmap.h"
+#include "gui/Scale.h"
 
 namespace {
 
 const std::string resourceDir = KORVALEX_RESOURCES_DIR;
+const int kScales[] = {100, 150, 200};
+
+// Pixels of an image `size` logical pixels long at a scale: ceil(size * scale).
+int cell(int size, int scale) { return (size * scale + 99) / 100; }
+int edge(int x, int scale) { return gui::Scale(scale).toDeviceX(x); }
 
 struct BitmapEntry {
     int id;
@@ -45,7 +52,10 @@ std::vector<uint8_t> readFile(const std::string& path)
 uint32_t le16(const std::vector<uint8_t>& b, size_t at) { return b[at] | b[at + 1] << 8; }
 uint32_t le32(const std::vector<uint8_t>& b, size_t at) { return le16(b, at) | le16(b, at + 2) << 16; }
 
-std::string bitmapPath(int id) { return resourceDir + "/" + std::to_string(id) + ".bmp"; }
+std::string bitmapPath(int id, int scale = 100)
+{
+    return resourceDir + (scale == 100 ? "" : "/" + std::to_string(scale)) + "/" + std::to_string(id) + ".bmp";
+}
 
 // A decoded bitmap, top row first, pixels as 16-bit 5-6-5 values.
 struct Bitmap {
@@ -69,9 +79,9 @@ struct Bitmap {
 };
 
 // Assumes the header checks of the format test; rows are stored bottom-up.
-Bitmap load(int id)
+Bitmap load(int id, int scale = 100)
 {
-    const std::vector<uint8_t> file = readFile(bitmapPath(id));
+    const std::vector<uint8_t> file = readFile(bitmapPath(id, scale));
     Bitmap bitmap;
     if (file.size() < 66)
         return bitmap;
@@ -88,22 +98,30 @@ Bitmap load(int id)
     return bitmap;
 }
 
-TEST(ResourceFiles, EveryIdentifierHasItsBitmapAndThereIsNoOther)
+TEST(ResourceFiles, EveryIdentifierHasItsBitmapAtEveryScaleAndThereIsNoOther)
 {
-    std::set<std::string> expected, found;
-    for (const BitmapEntry& entry : bitmapTable)
-        expected.insert(std::to_string(entry.id) + ".bmp");
-    for (const auto& entry : std::filesystem::directory_iterator(resourceDir))
-        if (entry.path().extension() == ".bmp")
-            found.insert(entry.path().filename().string());
-    EXPECT_EQ(found, expected);
+    for (int scale : kScales) {
+        std::set<std::string> expected, found;
+        for (const BitmapEntry& entry : bitmapTable)
+            expected.insert(std::to_string(entry.id) + ".bmp");
+        const std::string folder = resourceDir + (scale == 100 ? "" : "/" + std::to_string(scale));
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            if (entry.path().extension() == ".bmp")
+                found.insert(entry.path().filename().string());
+        EXPECT_EQ(found, expected) << scale << " %";
+    }
 }
 
+// At a scale each image is ceil(size * scale) pixels, so that every placement of a control
+// (one pixel narrower at some) finds its pixels.
 TEST(ResourceFiles, HeadersDescribeUncompressedSixteenBitFiveSixFiveBottomUpBitmaps)
 {
-    for (const BitmapEntry& entry : bitmapTable) {
-        SCOPED_TRACE(entry.id);
-        const std::vector<uint8_t> file = readFile(bitmapPath(entry.id));
+    for (int scale : kScales)
+    for (BitmapEntry entry : bitmapTable) {
+        SCOPED_TRACE(testing::Message() << entry.id << " at " << scale << " %");
+        entry.width = cell(entry.width, scale);
+        entry.height = entry.images * cell(entry.height / entry.images, scale);
+        const std::vector<uint8_t> file = readFile(bitmapPath(entry.id, scale));
         ASSERT_GE(file.size(), 66u);
         const uint32_t stride = (uint32_t(entry.width) * 2 + 3) & ~3u;
         EXPECT_EQ(file[0], 'B');
@@ -126,45 +144,67 @@ TEST(ResourceFiles, HeadersDescribeUncompressedSixteenBitFiveSixFiveBottomUpBitm
     }
 }
 
-std::vector<int> listedIdentifiers(const std::string& file, const std::regex& line)
+// A line of a list: the bitmap, its scale, and the folder and name of its file; false
+// when the line has none of the forms given (each with "%n" last, the scale's folder
+// and the file's name as the last two numbers; without a scale the line is at 100 %).
+struct Listed {
+    int id = 0, scale = 100, folder = 100, name = 0;
+};
+bool parseListed(const std::string& line, const char* withScale, const char* atDesignSize, bool scaleFirst,
+                 Listed& out)
+{
+    int n = 0;
+    out = Listed{};
+    int* first = scaleFirst ? &out.scale : &out.id;
+    int* second = scaleFirst ? &out.id : &out.scale;
+    if (std::sscanf(line.c_str(), withScale, first, second, &out.folder, &out.name, &n) == 4 && size_t(n) == line.size())
+        return true;
+    out = Listed{};
+    return std::sscanf(line.c_str(), atDesignSize, &out.id, &out.name, &n) == 2 && size_t(n) == line.size();
+}
+
+// "scale:id" for every line, in order, checking that each file is named after its
+// identifier and lies in the folder of its scale.
+std::vector<std::string> listedBitmaps(const std::string& file, const char* withScale, const char* atDesignSize,
+                                       bool scaleFirst)
 {
     std::ifstream in(resourceDir + "/" + file);
-    std::vector<int> ids;
+    std::vector<std::string> listed;
     std::string text;
-    std::smatch match;
     while (std::getline(in, text)) {
         if (text.empty() || text.rfind("//", 0) == 0)
             continue;
-        EXPECT_TRUE(std::regex_match(text, match, line)) << file << ": " << text;
-        if (!match.empty()) {
-            EXPECT_EQ(match[1].str(), match[2].str()) << "the file is named after its identifier";
-            ids.push_back(std::stoi(match[1].str()));
-        }
+        Listed entry;
+        EXPECT_TRUE(parseListed(text, withScale, atDesignSize, scaleFirst, entry)) << file << ": " << text;
+        EXPECT_EQ(entry.id, entry.name) << "the file is named after its identifier: " << text;
+        EXPECT_EQ(entry.folder, entry.scale) << "in the folder of its scale: " << text;
+        listed.push_back(std::to_string(entry.scale) + ":" + std::to_string(entry.id));
     }
-    return ids;
+    return listed;
 }
 
-TEST(ResourceLists, ResourceScriptAndEmbeddedListNameExactlyTheEighteenBitmaps)
+TEST(ResourceLists, ResourceScriptAndEmbeddedListNameExactlyTheEighteenBitmapsAtEachScale)
 {
-    std::vector<int> expected;
-    for (const BitmapEntry& entry : bitmapTable)
-        expected.push_back(entry.id);
-    const std::vector<int> script
-        = listedIdentifiers("korvalex.rc", std::regex(R"re((\d+) BITMAP "(\d+)\.bmp")re"));
-    EXPECT_EQ(std::set<int>(script.begin(), script.end()), std::set<int>(expected.begin(), expected.end()));
-    EXPECT_EQ(script.size(), expected.size());
-    EXPECT_EQ(listedIdentifiers("BitmapList.inc", std::regex(R"re(KORVALEX_BITMAP\((\d+), "(\d+)\.bmp"\))re")),
+    std::vector<std::string> expected;
+    for (int scale : kScales)
+        for (const BitmapEntry& entry : bitmapTable)
+            expected.push_back(std::to_string(scale) + ":" + std::to_string(entry.id));
+    EXPECT_EQ(listedBitmaps("korvalex.rc", "ZOOM%d_%d BITMAP \"%d/%d.bmp\"%n", "%d BITMAP \"%d.bmp\"%n", true),
+              expected);
+    EXPECT_EQ(listedBitmaps("BitmapList.inc", "KORVALEX_BITMAP(%d, %d, \"%d/%d.bmp\")%n",
+                            "KORVALEX_BITMAP(%d, 100, \"%d.bmp\")%n", false),
               expected);
 }
 
 TEST(FilmStrips, EveryImageDiffersFromEveryOtherAndFromItsNeighbours)
 {
+    for (int scale : kScales)
     for (const BitmapEntry& entry : bitmapTable) {
         if (entry.images < 2)
             continue;
-        SCOPED_TRACE(entry.id);
-        const Bitmap bitmap = load(entry.id);
-        ASSERT_EQ(bitmap.height, entry.height);
+        SCOPED_TRACE(testing::Message() << entry.id << " at " << scale << " %");
+        const Bitmap bitmap = load(entry.id, scale);
+        ASSERT_EQ(bitmap.height, entry.images * cell(entry.height / entry.images, scale));
         std::set<std::vector<uint16_t>> distinct;
         for (int k = 0; k < entry.images; ++k)
             distinct.insert(bitmap.image(k, entry.images));
@@ -197,12 +237,13 @@ double pointerAngle(const Bitmap& strip, int index, int count)
 
 TEST(KnobStrips, PointerTurnsClockwiseThroughTwoHundredSeventyDegreesFromLowerLeft)
 {
+    for (int scale : kScales)
     for (const BitmapEntry& entry : bitmapTable) {
         if (entry.id != 10131 && entry.id != 10132)
             continue;
-        SCOPED_TRACE(entry.id);
-        const Bitmap strip = load(entry.id);
-        ASSERT_EQ(strip.height, entry.height);
+        SCOPED_TRACE(testing::Message() << entry.id << " at " << scale << " %");
+        const Bitmap strip = load(entry.id, scale);
+        ASSERT_EQ(strip.height, entry.images * cell(entry.height / entry.images, scale));
         double previous = INFINITY;
         for (int k = 0; k < entry.images; ++k) {
             const double angle = pointerAngle(strip, k, entry.images);
@@ -247,43 +288,56 @@ int imageCount(int id)
     return 0;
 }
 
-// Every image's outermost ring of pixels equals the page under it, so that no value of
-// any control shows a seam where it meets the page.
-void expectSeamless(int pageId, const Placement* begin, const Placement* end)
+// Every image's outermost ring of pixels, as the control is drawn at its place (at a scale
+// one pixel narrower or shorter than the image at some places), equals the page under it,
+// so that no value of any control shows a seam where it meets the page.
+void expectSeamless(int pageId, const Placement* begin, const Placement* end, int scale)
 {
-    const Bitmap page = load(pageId);
-    ASSERT_EQ(page.width, 899);
+    const Bitmap page = load(pageId, scale);
+    ASSERT_EQ(page.width, cell(899, scale));
     for (const Placement* control = begin; control != end; ++control) {
-        const Bitmap strip = load(control->id);
+        const Bitmap strip = load(control->id, scale);
         ASSERT_GT(strip.width, 0);
-        const int count = imageCount(control->id), h = strip.height / count, w = strip.width;
+        const int count = imageCount(control->id), h = strip.height / count;
+        const int left = edge(control->left, scale), top = edge(control->top, scale);
+        int w = strip.width, drawnHeight = h;
+        for (const BitmapEntry& entry : bitmapTable)
+            if (entry.id == control->id) {
+                w = std::min(w, edge(control->left + entry.width, scale) - left);
+                drawnHeight = std::min(h, edge(control->top + entry.height / entry.images, scale) - top);
+            }
         int mismatches = 0;
         for (int k = 0; k < count; ++k)
-            for (int y = 0; y < h; ++y)
+            for (int y = 0; y < drawnHeight; ++y)
                 for (int x = 0; x < w; ++x) {
-                    if (x != 0 && y != 0 && x != w - 1 && y != h - 1)
+                    if (x != 0 && y != 0 && x != w - 1 && y != drawnHeight - 1)
                         continue;
-                    mismatches += strip.at(x, k * h + y) != page.at(control->left + x, control->top + y);
+                    mismatches += strip.at(x, k * h + y) != page.at(left + x, top + y);
                 }
         EXPECT_EQ(mismatches, 0) << "bitmap " << control->id << " at " << control->left << ","
-                                 << control->top << " on page " << pageId;
+                                 << control->top << " on page " << pageId << " at " << scale << " %";
     }
 }
 
-TEST(Pages, EveryControlMeetsItsPageWithoutASeamAtEveryValue)
+TEST(Pages, EveryControlMeetsItsPageWithoutASeamAtEveryValueAndScale)
 {
-    expectSeamless(10128, std::begin(ampPageControls), std::end(ampPageControls));
-    expectSeamless(10129, std::begin(effectsPageControls), std::end(effectsPageControls));
+    for (int scale : kScales) {
+        expectSeamless(10128, std::begin(ampPageControls), std::end(ampPageControls), scale);
+        expectSeamless(10129, std::begin(effectsPageControls), std::end(effectsPageControls), scale);
+    }
 }
 
 TEST(Pages, ReadoutWindowsAndMenuPlateAreLightEnoughForDarkText)
 {
-    const Bitmap amp = load(10128);
-    ASSERT_EQ(amp.width, 899);
-    for (int left : {234, 308, 381, 456, 530, 603, 677})
-        for (int y = 332; y < 341; ++y)
-            for (int x = left; x < left + 28; ++x)
-                ASSERT_GT(amp.luminance(x, y), 190.0) << "readout window at " << x << "," << y;
+    for (int scale : kScales) {
+        SCOPED_TRACE(testing::Message() << scale << " %");
+        const Bitmap amp = load(10128, scale);
+        ASSERT_EQ(amp.width, cell(899, scale));
+        for (int left : {234, 308, 381, 456, 530, 603, 677})
+            for (int y = edge(332, scale); y < edge(341, scale); ++y)
+                for (int x = edge(left, scale); x < edge(left + 28, scale); ++x)
+                    ASSERT_GT(amp.luminance(x, y), 190.0) << "readout window at " << x << "," << y;
+    }
     const Bitmap menu = load(10138);
     ASSERT_EQ(menu.width, 111);
     for (int y = 1; y < menu.height - 1; ++y)
@@ -291,14 +345,19 @@ TEST(Pages, ReadoutWindowsAndMenuPlateAreLightEnoughForDarkText)
             ASSERT_GT(menu.luminance(x, y), 190.0) << "menu plate at " << x << "," << y;
 }
 
-// The table compiled into the binaries hands every bitmap to the toolkit at its size.
-TEST(EmbeddedBitmaps, EveryBitmapLoadsThroughTheToolkit)
+// The table compiled into the binaries hands every bitmap to the toolkit at its size, and
+// its pictures drawn for 150 % and 200 %.
+TEST(EmbeddedBitmaps, EveryBitmapLoadsThroughTheToolkitAtEveryScale)
 {
     for (const BitmapEntry& entry : bitmapTable) {
         CBitmap* bitmap = new CBitmap(entry.id);
         EXPECT_TRUE(bitmap->isLoaded()) << entry.id;
         EXPECT_EQ(bitmap->getWidth(), entry.width) << entry.id;
         EXPECT_EQ(bitmap->getHeight(), entry.height) << entry.id;
+        for (int scale : {150, 200}) {
+            EXPECT_TRUE(bitmap->isDrawnFor(scale)) << entry.id << " at " << scale << " %";
+            EXPECT_EQ(bitmap->pixelsAt(scale).width(), cell(entry.width, scale)) << entry.id;
+        }
         bitmap->release();
     }
     CBitmap* missing = new CBitmap(10006);

@@ -10,6 +10,7 @@
 
 #include <chrono>
 
+#include "gui/platform/x11/X11Desktop.h"
 #include "gui/platform/x11/X11Window.h"
 #include "tests/window/support/WindowTests.h"
 
@@ -177,6 +178,28 @@ TEST_F(X11Backend, RefusesAParentThatIsNoWindow)
     EXPECT_FALSE(X11Window::create(parent + 12345, 100, 60, events));
     EXPECT_EQ(errorsSeen, 0);
     EXPECT_EQ(XSetErrorHandler(before), countError);
+}
+
+// The desktop's scale from the resource database xrdb loads into the server.
+TEST(X11Desktop, TheScaleIsXftDpiInPercentOfNinetySix)
+{
+    const struct {
+        const char* resources;
+        int32_t percent;
+    } cases[] = {
+        {"Xft.dpi:\t192\n", 200},
+        {"Xcursor.size:\t24\nXft.antialias:\t1\nXft.dpi:\t144\nXft.hinting:\t1\n", 150},
+        {"  Xft.dpi :  120.5", 126},
+        {"Xft.dpi:\t96", 100},
+        {"Xft.dpiX:\t192\n*dpi:\t192\n", 100},  // other resources
+        {"Xft.dpi:\tlarge\n", 100},
+        {"Xft.dpi:\t0\n", 100},
+        {"Xft.dpi:\t1e9\n", 100},
+        {"", 100},
+        {nullptr, 100},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(gui::platform::x11::scaleFromResources(c.resources), c.percent) << (c.resources ? c.resources : "none");
 }
 
 }  // namespace

@@ -1,19 +1,36 @@
 #!/usr/bin/python3
-"""Generates the front panel's eighteen bitmaps and the two lists that name them.
+"""Generates the front panel's eighteen bitmaps at each scale and the two lists that name them.
 
-    /usr/bin/python3 tools/artwork/generate_artwork.py [--out DIR] [--check] [--contact-sheet PNG]
+    /usr/bin/python3 tools/artwork/generate_artwork.py [--out DIR] [--scale 100|150|200]
+                                                       [--check] [--contact-sheet PNG]
 
-Writes resources/<id>.bmp for the eighteen bitmap identifiers, resources/korvalex.rc (the
-Windows resource script) and resources/BitmapList.inc (the list the Linux build embeds).
---out DIR writes them elsewhere; --check generates into a temporary folder and compares
-with the committed files (exit 1, naming the files that differ); --contact-sheet PNG also
-writes a review sheet: both pages with every control composed in place at the values of
-program 0, and every film strip at a few values.
+Writes resources/<id>.bmp for the eighteen bitmap identifiers (the design size, 100 %),
+resources/150/<id>.bmp and resources/200/<id>.bmp (the same design drawn for the front
+panel at 150 % and 200 %), resources/korvalex.rc (the Windows resource script) and
+resources/BitmapList.inc (the list the Linux build embeds). --out DIR writes them
+elsewhere; --scale draws one scale only (the lists are written all the same); --check
+generates into a temporary folder and compares with the committed files (exit 1, naming
+the files that differ); --contact-sheet PNG also writes a review sheet of the 100 %
+bitmaps: both pages with every control composed in place at the values of program 0, and
+every film strip at a few values.
+Korvalex Live's application icon goes to resources/icons/korvalex-live-SIZE.png (48, 128
+and 256 pixels), drawn at the design scale with the 100 % set; --check compares it too.
 
 Needs Debian's /usr/bin/python3 with python3-numpy and python3-pil, and the Liberation
-fonts (fonts-liberation). A run takes about ten seconds. It is deterministic: every
-texture and the dither come from fixed seeds and fixed matrices, so two runs on the same
-packages give the same bytes.
+fonts (fonts-liberation). A run takes about ten seconds at 100 %, twenty at 150 % and
+forty at 200 %. It is deterministic: every texture and the dither come from fixed seeds
+and fixed matrices, so two runs on the same packages give the same bytes.
+
+Scales
+------
+Every length of the design is in the panel's logical pixels (100 %). At a scale s the
+design is drawn again with s times the pixels, never enlarged from the 100 % pictures:
+shapes from their signed distances, text from FreeType at the scaled size (rounded to a
+whole pixel), textures from their seeds at the finer grain. The toolkit places logical
+coordinate x at pixel floor(x * s) (gui/Scale.h), so every edge that meets a control (the
+page's windows and plates, the pictures cut from a page) is drawn at that pixel; a
+film-strip image is ceil(size * s) pixels, and a control drawn one pixel narrower leaves
+out only its flat outer ring.
 
 How the panel is designed
 -------------------------
@@ -69,6 +86,7 @@ constants below; the control positions are those of the editor's layout tables.
 
 import argparse
 import filecmp
+import math
 import os
 import struct
 import sys
@@ -249,6 +267,55 @@ AMPLIFIER_ENTRIES = [
 ]
 
 # --------------------------------------------------------------------------------------
+# Scales: the design's logical pixels on the pixels of the scale being drawn.
+
+SCALES = (100, 150, 200)
+
+
+class Zoom:
+    """The scale being drawn, in percent, with the conversions of logical lengths."""
+
+    def __init__(self, percent):
+        self.percent = percent
+        self.s = percent / 100.0
+
+    def v(self, x):
+        """A position or length of the design, in pixels (fractions kept)."""
+        return x * self.s
+
+    def d(self, x):
+        """The pixel edge of an integer logical coordinate, as the toolkit places it."""
+        return x * self.percent // 100
+
+    def rect(self, r):
+        return tuple(self.d(c) for c in r)
+
+    def cell(self, n):
+        """Pixels of an image n logical pixels long: enough for every placement."""
+        return -(-n * self.percent // 100)
+
+    def r(self, x):
+        """A logical position on a whole pixel (text baselines)."""
+        return int(math.floor(x * self.s + 0.5))
+
+    def font(self, size):
+        """A font's pixel height, rounded as the toolkit's fonts are."""
+        return (size * self.percent + 50) // 100
+
+    def px(self, n):
+        """A small whole number of pixels (shifts, rings): at least 1."""
+        return max(1, (n * self.percent + 50) // 100)
+
+
+Z = Zoom(100)
+
+
+def set_scale(percent):
+    global Z
+    Z = Zoom(percent)
+
+
+# --------------------------------------------------------------------------------------
 # Raster helpers: float RGB images of shape (height, width, 3), masks of (height, width).
 
 
@@ -378,8 +445,10 @@ def text_mask(width, height, text, face, x, baseline, align='center', tracking=0
 
 def label(image, text, x, baseline, size=LABEL_SIZE, color=CREAM, align='center',
           path=FONT_LABEL, tracking=LABEL_TRACKING):
+    """Text at a logical position, size and tracking, drawn at the scale."""
     h, w = image.shape[:2]
-    paint(image, text_mask(w, h, text, font(path, size), x, baseline, align, tracking), color)
+    paint(image, text_mask(w, h, text, font(path, Z.font(size)), Z.v(x), Z.v(baseline), align,
+                           Z.v(tracking)), color)
 
 
 # --------------------------------------------------------------------------------------
@@ -432,11 +501,16 @@ def bmp_bytes(pixels):
 
 
 def tolex(width, height, seed):
-    """Pebbled black vinyl lit from the upper left."""
+    """Pebbled black vinyl lit from the upper left (width and height in pixels). At a
+    scale the pebbles keep their logical size: blurred with scaled radii, the noise is
+    brought back to its contrast, and the relief is taken over as many pixels."""
     rng = np.random.RandomState(seed)
-    grain = blur(rng.standard_normal((height, width)), 1.1) * 1.6 \
-        + blur(rng.standard_normal((height, width)), 2.6) * 2.2
-    relief = grain - shift(grain, 1, 1)
+    grain = blur(rng.standard_normal((height, width)), Z.v(1.1)) * 1.6 \
+        + blur(rng.standard_normal((height, width)), Z.v(2.6)) * 2.2
+    if Z.percent != 100:
+        grain *= Z.s
+    step = Z.px(1)
+    relief = grain - shift(grain, step, step)
     shade = np.clip(relief * 9.0, -14, 14)
     fine = rng.standard_normal((height, width)) * 1.2
     xx, yy = pixel_grid(width, height)
@@ -450,12 +524,13 @@ def grille_cloth(width, height, seed):
     """Oxblood basket weave: threads three pixels wide that pass over and under."""
     rng = np.random.RandomState(seed)
     xx, yy = np.meshgrid(np.arange(width), np.arange(height))
-    thread = 3
-    horizontal_on_top = ((xx // thread + yy // thread) % 2) == 0
+    thread = 3 if Z.percent == 100 else Z.v(3)
+    rows, cols = (yy // thread).astype(int), (xx // thread).astype(int)
+    horizontal_on_top = ((rows + cols) % 2) == 0
     across = np.where(horizontal_on_top, yy % thread, xx % thread)
     profile = 1.0 - 0.55 * ((across - (thread - 1) / 2.0) / (thread / 2.0)) ** 2
-    row_tone = rng.uniform(0.82, 1.12, height // thread + 1)[yy // thread]
-    col_tone = rng.uniform(0.82, 1.12, width // thread + 1)[xx // thread]
+    row_tone = rng.uniform(0.82, 1.12, int(height // thread) + 1)[rows]
+    col_tone = rng.uniform(0.82, 1.12, int(width // thread) + 1)[cols]
     tone = np.where(horizontal_on_top, row_tone, col_tone) * profile
     tone *= 1.0 + rng.standard_normal((height, width)) * 0.05
     image = mix(GRILLE_THREAD_DARK, GRILLE_THREAD, np.clip(tone - 0.1, 0, 1.2))
@@ -466,8 +541,10 @@ def grille_cloth(width, height, seed):
 
 
 def recess(image, rect, depth=7.0, strength=0.55):
-    """Shadow that the cabinet casts into an opening from its upper and left edges."""
-    x0, y0, x1, y1 = rect
+    """Shadow that the cabinet casts into an opening from its upper and left edges (rect
+    and depth logical)."""
+    x0, y0, x1, y1 = Z.rect(rect)
+    depth = Z.v(depth)
     h, w = image.shape[:2]
     xx, yy = pixel_grid(w, h)
     top = np.clip(1.0 - (yy - y0) / depth, 0, 1) ** 2
@@ -481,59 +558,66 @@ def recess(image, rect, depth=7.0, strength=0.55):
 
 def piping(image, rect, radius=5.0):
     """Silver piping round an opening: a bead lit from the upper left."""
-    x0, y0, x1, y1 = rect
+    x0, y0, x1, y1 = Z.rect(rect)
+    radius, bead = Z.v(radius), Z.v(3)
     h, w = image.shape[:2]
     xx, yy = pixel_grid(w, h)
-    outer = box(xx, yy, x0 - 3, y0 - 3, x1 + 3, y1 + 3, radius + 3)
+    outer = box(xx, yy, x0 - bead, y0 - bead, x1 + bead, y1 + bead, radius + bead)
     inner = box(xx, yy, x0, y0, x1, y1, radius)
     ring = np.clip(outer - inner, 0, 1)
     # Bead shading: bright on the upper-left faces, dark on the lower-right ones.
     cx, cy = (x0 + x1) / 2.0, (y0 + y1) / 2.0
     facing = np.clip(-((xx - cx) / (x1 - x0) + (yy - cy) / (y1 - y0)) * 1.6 + 0.5, 0, 1)
-    drop_shadow(image, outer, 1.5, 2.0, 1.6, 0.5)
+    drop_shadow(image, outer, Z.v(1.5), Z.v(2.0), Z.v(1.6), 0.5)
     paint(image, ring, mix(np.asarray(PIPING) * 0.45, PIPING, facing))
     # A thin specular line along the middle of the bead.
-    mid = np.clip(box(xx, yy, x0 - 1.8, y0 - 1.8, x1 + 1.8, y1 + 1.8, radius + 1.8)
-                  - box(xx, yy, x0 - 1.2, y0 - 1.2, x1 + 1.2, y1 + 1.2, radius + 1.2), 0, 1)
+    a, b = Z.v(1.8), Z.v(1.2)
+    mid = np.clip(box(xx, yy, x0 - a, y0 - a, x1 + a, y1 + a, radius + a)
+                  - box(xx, yy, x0 - b, y0 - b, x1 + b, y1 + b, radius + b), 0, 1)
     paint(image, mid, CHROME_LIGHT, 0.55 * facing)
 
 
 def plate(image, rect):
     """The flat anodised plate in its bright bevelled trim; the face is PANEL_FACE."""
-    x0, y0, x1, y1 = rect
+    x0, y0, x1, y1 = Z.rect(rect)
     h, w = image.shape[:2]
     xx, yy = pixel_grid(w, h)
-    drop_shadow(image, box(xx, yy, x0, y0, x1, y1, 3), 2.0, 3.0, 2.5, 0.6)
-    outer = box(xx, yy, x0, y0, x1, y1, 3)
+    corner = Z.v(3)
+    drop_shadow(image, box(xx, yy, x0, y0, x1, y1, corner), Z.v(2.0), Z.v(3.0), Z.v(2.5), 0.6)
+    outer = box(xx, yy, x0, y0, x1, y1, corner)
     paint(image, outer, TRIM_DARK)
     # Bevel: upper and left faces catch the light.
-    t = TRIM_WIDTH
+    t, one = Z.v(TRIM_WIDTH), Z.v(1)
     upper_left = np.clip(((xx - x0) < t) | ((yy - y0) < t), 0, 1) * (xx - x0 < (x1 - x0) - (yy - y0))
     paint(image, outer * upper_left, TRIM_LIGHT)
-    paint(image, box(xx, yy, x0 + t - 1, y0 + t - 1, x1 - t + 1, y1 - t + 1, 1.5), (8, 8, 8))
+    paint(image, box(xx, yy, x0 + t - one, y0 + t - one, x1 - t + one, y1 - t + one, Z.v(1.5)), (8, 8, 8))
     paint(image, box(xx, yy, x0 + t, y0 + t, x1 - t, y1 - t), PANEL_FACE)
 
 
 def engraved_rule(image, x0, x1, y=None, x=None, y0=None, y1=None):
-    """A rule cut into the plate: a dark line with a lit lip below or right of it."""
+    """A rule cut into the plate: a dark line with a lit lip below or right of it, each
+    one logical pixel wide (logical coordinates)."""
+    d = Z.d
     if y is not None:
-        image[y, x0:x1] = PANEL_RULE_DARK
-        image[y + 1, x0:x1] = PANEL_RULE_LIGHT
+        image[d(y):d(y + 1), d(x0):d(x1)] = PANEL_RULE_DARK
+        image[d(y + 1):d(y + 2), d(x0):d(x1)] = PANEL_RULE_LIGHT
     else:
-        image[y0:y1, x] = PANEL_RULE_DARK
-        image[y0:y1, x + 1] = PANEL_RULE_LIGHT
+        image[d(y0):d(y1), d(x):d(x + 1)] = PANEL_RULE_DARK
+        image[d(y0):d(y1), d(x + 1):d(x + 2)] = PANEL_RULE_LIGHT
 
 
 def window_frame(image, rect, inside_color, radius=1.5, margin=2):
-    """A recessed window on the plate: shadowed upper-left lip, lit lower-right lip."""
-    x0, y0, x1, y1 = rect
+    """A recessed window on the plate round a control's rectangle (logical; the inside is
+    the control's pixels): shadowed upper-left lip, lit lower-right lip."""
+    x0, y0, x1, y1 = Z.rect(rect)
+    radius, margin, one = Z.v(radius), Z.v(margin), Z.v(1)
     h, w = image.shape[:2]
     xx, yy = pixel_grid(w, h)
     outer = box(xx, yy, x0 - margin, y0 - margin, x1 + margin, y1 + margin, radius + margin)
     paint(image, outer, (78, 77, 74))
-    paint(image, box(xx, yy, x0 - margin, y0 - margin, x1 + margin - 1, y1 + margin - 1,
+    paint(image, box(xx, yy, x0 - margin, y0 - margin, x1 + margin - one, y1 + margin - one,
                      radius + margin), (6, 6, 6))
-    paint(image, box(xx, yy, x0 - 1, y0 - 1, x1, y1, radius), (20, 20, 20))
+    paint(image, box(xx, yy, x0 - one, y0 - one, x1, y1, radius), (20, 20, 20))
     image[y0:y1, x0:x1] = inside_color
 
 
@@ -545,10 +629,18 @@ def knob_angle(k, n):
     return KNOB_START_DEG + KNOB_RANGE_DEG * k / (n - 1)
 
 
+def scaled_knob(knob):
+    """A knob's dimensions at the scale: the image in whole pixels, the rest as lengths."""
+    scaled = {key: (tuple(Z.v(v) for v in value) if isinstance(value, tuple) else Z.v(value))
+              for key, value in knob.items() if key not in ('size', 'ridges')}
+    scaled.update(pixels=Z.cell(knob['size']), centre=Z.v(knob['size'] / 2.0), ridges=knob['ridges'])
+    return scaled
+
+
 def knob_scale(image, knob):
     """Eleven ticks on the plate round the knob; the ends and the middle are longer."""
-    size = knob['size']
-    c = size / 2.0
+    size = knob['pixels']
+    c = knob['centre']
     xx, yy = pixel_grid(size, size)
     marks = np.zeros((size, size))
     for i in range(11):
@@ -562,9 +654,10 @@ def knob_scale(image, knob):
 
 
 def knob_frame(knob, angle_deg, seed=7):
-    """One image of a knob film strip: scale, shadow, skirt, cap and pointer."""
-    size = knob['size']
-    c = size / 2.0
+    """One image of a knob film strip: scale, shadow, skirt, cap and pointer (knob: the
+    dimensions at the scale)."""
+    size = knob['pixels']
+    c = knob['centre']
     image = blank(size, size, PANEL_FACE)
     knob_scale(image, knob)
     xx, yy = pixel_grid(size, size)
@@ -580,23 +673,23 @@ def knob_frame(knob, angle_deg, seed=7):
 
     # Spun aluminium skirt: conical sheen fixed to the light, fine concentric rings.
     rings = np.random.RandomState(seed).uniform(-1, 1, 64)
-    ring_tone = np.interp(r * 4.0, np.arange(64), rings) * 7.0
+    ring_tone = np.interp(r * 4.0 / Z.s, np.arange(64), rings) * 7.0
     sheen = 0.5 + 0.5 * np.cos(2.0 * (phi - light))
     tone = np.asarray(ALUMINIUM) * (0.62 + 0.38 * sheen)[..., None] + ring_tone[..., None]
     slope = np.clip((r - knob['cap']) / (knob['skirt'] - knob['cap']), 0, 1)
     tone *= (1.0 - 0.18 * slope)[..., None]
     paint(image, skirt, tone)
     facing = np.cos(phi - light)                     # +1 on the lit side
-    lip = np.clip(skirt - disc(xx, yy, c, c, knob['skirt'] - 1.6), 0, 1)
+    lip = np.clip(skirt - disc(xx, yy, c, c, knob['skirt'] - Z.v(1.6)), 0, 1)
     paint(image, lip, (250, 250, 246), 0.75 * np.clip(facing, 0, 1))
     paint(image, lip, (36, 36, 36), 0.7 * np.clip(-facing, 0, 1))
-    rim = np.clip(skirt - disc(xx, yy, c, c, knob['skirt'] - 0.7), 0, 1)
+    rim = np.clip(skirt - disc(xx, yy, c, c, knob['skirt'] - Z.v(0.7)), 0, 1)
     paint(image, rim, (30, 30, 30), 0.5)
 
     # Index line engraved on the skirt.
     ux, uy = np.cos(a), -np.sin(a)
     index = stroke(xx, yy, c + ux * knob['index_in'], c + uy * knob['index_in'],
-                   c + ux * (knob['skirt'] - 1.2), c + uy * (knob['skirt'] - 1.2),
+                   c + ux * (knob['skirt'] - Z.v(1.2)), c + uy * (knob['skirt'] - Z.v(1.2)),
                    knob['pointer_width'] * 0.8)
     paint(image, index, (14, 14, 14), 0.9)
 
@@ -611,7 +704,7 @@ def knob_frame(knob, angle_deg, seed=7):
                   / (2 * (knob['cap'] * 0.45) ** 2))
     cap_tone = cap_tone + (dome * 30.0 * (1 - knurl_zone))[..., None]
     paint(image, cap, cap_tone)
-    edge = np.clip(cap - disc(xx, yy, c, c, knob['cap'] - 0.9), 0, 1)
+    edge = np.clip(cap - disc(xx, yy, c, c, knob['cap'] - Z.v(0.9)), 0, 1)
     paint(image, edge, (150, 150, 146), 0.8 * np.clip(facing, 0, 1))
 
     pointer = stroke(xx, yy, c + ux * knob['pointer_in'], c + uy * knob['pointer_in'],
@@ -622,11 +715,13 @@ def knob_frame(knob, angle_deg, seed=7):
 
 
 def knob_strip(knob, images):
-    return [knob_frame(knob, knob_angle(k, images)) for k in range(images)]
+    scaled = scaled_knob(knob)
+    return [knob_frame(scaled, knob_angle(k, images)) for k in range(images)]
 
 
 # --------------------------------------------------------------------------------------
-# Switches, buttons and lamps
+# Switches, buttons and lamps. The parts (nuts, levers, LEDs) take pixels of the scale;
+# the controls give their design in logical pixels.
 
 
 def chrome_nut(image, cx, cy, r):
@@ -634,11 +729,11 @@ def chrome_nut(image, cx, cy, r):
     h, w = image.shape[:2]
     xx, yy = pixel_grid(w, h)
     outer = disc(xx, yy, cx, cy, r)
-    drop_shadow(image, outer, r * 0.12, r * 0.18, max(0.8, r * 0.12), 0.7)
+    drop_shadow(image, outer, r * 0.12, r * 0.18, max(Z.v(0.8), r * 0.12), 0.7)
     phi = np.arctan2(-(yy - cy), xx - cx)
     sheen = 0.5 + 0.5 * np.cos(2.0 * (phi - np.radians(135)))
     paint(image, outer, mix(CHROME_DARK, CHROME_LIGHT, 0.25 + 0.75 * sheen))
-    paint(image, np.clip(outer - disc(xx, yy, cx, cy, r - 0.8), 0, 1), (30, 30, 30), 0.6)
+    paint(image, np.clip(outer - disc(xx, yy, cx, cy, r - Z.v(0.8)), 0, 1), (30, 30, 30), 0.6)
     paint(image, disc(xx, yy, cx, cy, r * 0.48), (18, 18, 18))
 
 
@@ -652,7 +747,7 @@ def toggle_lever(image, cx, cy, length, base_width, tip_radius, direction):
     shaft = coverage(np.abs(xx - cx) - half) * ((yy - cy) * direction >= 0) * (t < 1)
     lever = np.maximum(shaft, disc(xx, yy, cx, tip_y, tip_radius))
     drop_shadow(image, lever, tip_radius * 0.5, tip_radius * 0.7, tip_radius * 0.35, 0.65)
-    across = np.clip((xx - cx) / (tip_radius + 0.5), -1, 1)
+    across = np.clip((xx - cx) / (tip_radius + Z.v(0.5)), -1, 1)
     tone = mix(CHROME_LIGHT, CHROME_DARK, np.clip(0.35 + 0.65 * across, 0, 1))
     highlight = np.exp(-((xx - cx + tip_radius * 0.35) ** 2 + (yy - tip_y + tip_radius * 0.35) ** 2)
                        / (2 * (tip_radius * 0.35) ** 2))
@@ -662,8 +757,10 @@ def toggle_lever(image, cx, cy, length, base_width, tip_radius, direction):
 
 def toggle_frame(width, height, up, nut_radius, length, base_width, tip_radius):
     """A chrome toggle: washer, hex nut, bore and lever, centred in the image."""
+    cx, cy = Z.v(width / 2.0), Z.v(height / 2.0)
+    nut_radius, length, base_width, tip_radius = (Z.v(v) for v in (nut_radius, length, base_width, tip_radius))
+    width, height = Z.cell(width), Z.cell(height)
     image = blank(width, height, PANEL_FACE)
-    cx, cy = width / 2.0, height / 2.0
     xx, yy = pixel_grid(width, height)
     washer = disc(xx, yy, cx, cy, nut_radius * 1.12)
     paint(image, washer, mix(CHROME_MID, CHROME_DARK, np.clip(0.5 + ((xx - cx) + (yy - cy))
@@ -707,15 +804,19 @@ def led(image, cx, cy, r, color_on, color_off, lit, bezel=0.0, halo=0.0):
     else:
         tone = mix(color_off, np.asarray(color_off) * 0.45, u)
     paint(image, lens, tone)
-    glint = disc(xx, yy, cx - r * 0.35, cy - r * 0.4, max(r * 0.28, 0.6))
+    glint = disc(xx, yy, cx - r * 0.35, cy - r * 0.4, max(r * 0.28, Z.v(0.6)))
     paint(image, glint, (255, 255, 255), 0.6 if lit else 0.45)
 
 
 def settle_edges(image, color, width=2):
-    """Brings an image's outer rings to the flat colour of the page under it, so that a
-    control drawn opaquely over the page meets it without a seam (ring 0 exactly)."""
-    for ring in range(width):
-        weight = 1.0 - ring / float(width)
+    """Brings an image's outer rings (width logical pixels) to the flat colour of the page
+    under it, so that a control drawn opaquely over the page meets it without a seam: ring
+    0 exactly, and at a larger scale ring 1 too, the edge of a placement one pixel narrower
+    than the image."""
+    rings = Z.px(width)
+    flat = 1 if Z.percent == 100 or width == 1 else 2
+    for ring in range(rings):
+        weight = 1.0 if ring < flat else 1.0 - (ring - flat + 1) / float(rings - flat + 1)
         for region in (image[ring, ring:image.shape[1] - ring],
                        image[image.shape[0] - 1 - ring, ring:image.shape[1] - ring],
                        image[ring:image.shape[0] - ring, ring],
@@ -736,7 +837,7 @@ def hex_nut(image, cx, cy, r):
     face = np.round((phi - np.pi / 6) / (np.pi / 3)) * (np.pi / 3) + np.pi / 6
     lit = 0.5 + 0.5 * np.cos(face - np.radians(135))
     top = disc(xx, yy, cx, cy, apothem * 0.78)
-    drop_shadow(image, nut, r * 0.12, r * 0.16, max(0.7, r * 0.1), 0.7)
+    drop_shadow(image, nut, r * 0.12, r * 0.16, max(Z.v(0.7), r * 0.1), 0.7)
     paint(image, nut, mix(CHROME_DARK, CHROME_LIGHT, 0.15 + 0.8 * lit))
     paint(image, top, mix(CHROME_MID, CHROME_LIGHT, np.clip(0.5 - ((xx - cx) + (yy - cy)) / (2 * r), 0, 1)))
 
@@ -744,14 +845,15 @@ def hex_nut(image, cx, cy, r):
 def section_switch(on):
     """A chrome footswitch (hex nut round a domed plunger) with its LED jewel above; on,
     the LED is lit and the plunger sits lower."""
-    image = blank(32, 31, PANEL_FACE)
-    xx, yy = pixel_grid(32, 31)
-    led(image, 16, 5.2, 2.6, LED_RED_ON, LED_RED_OFF, on, bezel=1.1)
-    cx, cy = 16.0, 19.0
-    hex_nut(image, cx, cy, 8.6)
-    plunger = disc(xx, yy, cx, cy, 4.6)
-    drop_shadow(image, plunger, 0.4 if on else 1.0, 0.6 if on else 1.4, 0.8, 0.7)
-    d = np.hypot(xx - cx + (1.2 if on else 1.8), yy - cy + (1.2 if on else 2.0)) / 4.6
+    v = Z.v
+    image = blank(Z.cell(32), Z.cell(31), PANEL_FACE)
+    xx, yy = pixel_grid(Z.cell(32), Z.cell(31))
+    led(image, v(16), v(5.2), v(2.6), LED_RED_ON, LED_RED_OFF, on, bezel=v(1.1))
+    cx, cy = v(16.0), v(19.0)
+    hex_nut(image, cx, cy, v(8.6))
+    plunger = disc(xx, yy, cx, cy, v(4.6))
+    drop_shadow(image, plunger, v(0.4 if on else 1.0), v(0.6 if on else 1.4), v(0.8), 0.7)
+    d = np.hypot(xx - cx + v(1.2 if on else 1.8), yy - cy + v(1.2 if on else 2.0)) / v(4.6)
     dome = mix(CHROME_LIGHT, CHROME_DARK, np.clip(d * (0.9 if on else 0.75), 0, 1))
     paint(image, plunger, dome * (0.8 if on else 1.0))
     return settle_edges(image, PANEL_FACE)
@@ -759,87 +861,102 @@ def section_switch(on):
 
 def space_button(on):
     """A small rectangular push button with a pilot dot."""
-    image = blank(28, 14, PANEL_FACE)
-    xx, yy = pixel_grid(28, 14)
-    body = box(xx, yy, 2, 2, 26, 12, 2.0)
-    drop_shadow(image, body, 0.8, 1.0, 0.9, 0.7)
-    press = 0.6 if on else 0.0
+    v = Z.v
+    image = blank(Z.cell(28), Z.cell(14), PANEL_FACE)
+    xx, yy = pixel_grid(Z.cell(28), Z.cell(14))
+    body = box(xx, yy, v(2), v(2), v(26), v(12), v(2.0))
+    drop_shadow(image, body, v(0.8), v(1.0), v(0.9), 0.7)
+    press = v(0.6 if on else 0.0)
     paint(image, body, (40, 40, 40))
-    face = box(xx, yy, 3, 3 + press, 25, 11 + press * 0.4, 1.5)
-    paint(image, face, mix(CHROME_LIGHT, CHROME_MID, np.clip((yy - 3) / 8.0, 0, 1))
+    face = box(xx, yy, v(3), v(3) + press, v(25), v(11) + press * 0.4, v(1.5))
+    paint(image, face, mix(CHROME_LIGHT, CHROME_MID, np.clip((yy - v(3)) / v(8.0), 0, 1))
           * (0.8 if on else 1.0))
-    led(image, 21.0, 7.0 + press * 0.5, 1.7, LED_RED_ON, LED_RED_OFF, on)
+    led(image, v(21.0), v(7.0) + press * 0.5, v(1.7), LED_RED_ON, LED_RED_OFF, on)
     return settle_edges(image, PANEL_FACE)
 
 
 def jewel_lamp(width, height, lit):
     """A vertical glass jewel in a chrome bezel (the space lamp)."""
-    image = blank(width, height, WINDOW_BLACK)
-    xx, yy = pixel_grid(width, height)
-    cx = width / 2.0
-    bezel = stroke(xx, yy, cx, 5.0, cx, height - 5.0, 7.4)
-    paint(image, bezel, mix(CHROME_LIGHT, CHROME_DARK, np.clip((xx - 1.5) / 7.0, 0, 1)))
-    lens = stroke(xx, yy, cx, 5.5, cx, height - 5.5, 5.0)
-    across = np.clip(np.abs(xx - cx) / 2.5, 0, 1)
+    v = Z.v
+    image = blank(Z.cell(width), Z.cell(height), WINDOW_BLACK)
+    xx, yy = pixel_grid(Z.cell(width), Z.cell(height))
+    cx = v(width / 2.0)
+    bezel = stroke(xx, yy, cx, v(5.0), cx, v(height - 5.0), v(7.4))
+    paint(image, bezel, mix(CHROME_LIGHT, CHROME_DARK, np.clip((xx - v(1.5)) / v(7.0), 0, 1)))
+    lens = stroke(xx, yy, cx, v(5.5), cx, v(height - 5.5), v(5.0))
+    across = np.clip(np.abs(xx - cx) / v(2.5), 0, 1)
     if lit:
         tone = mix(LED_RED_ON, (255, 226, 196), np.clip(1.0 - across * 2.0, 0, 1) ** 1.5 * 0.7)
     else:
         tone = mix(LED_RED_OFF, np.asarray(LED_RED_OFF) * 0.45, across)
     paint(image, lens, tone)
-    paint(image, stroke(xx, yy, cx - 1.0, 7.0, cx - 1.0, 10.0, 1.0), (255, 255, 255),
+    paint(image, stroke(xx, yy, cx - v(1.0), v(7.0), cx - v(1.0), v(10.0), v(1.0)), (255, 255, 255),
           0.6 if lit else 0.4)
     return settle_edges(image, WINDOW_BLACK, 1)
 
 
 def gate_lamp(state):
     """Three LEDs in a window: red when the gate is shut, amber half open, green open."""
-    image = blank(10, 30, WINDOW_BLACK)
+    image = blank(Z.cell(10), Z.cell(30), WINDOW_BLACK)
     colors = [(LED_GREEN_ON, LED_GREEN_OFF), (LED_AMBER_ON, LED_AMBER_OFF),
               (LED_RED_ON, LED_RED_OFF)]
     for slot, (on, off) in enumerate(colors):
-        led(image, 5.0, 5.0 + 10.0 * slot, 3.1, on, off, lit=(slot == 2 - state))
+        led(image, Z.v(5.0), Z.v(5.0 + 10.0 * slot), Z.v(3.1), on, off, lit=(slot == 2 - state))
     return settle_edges(image, WINDOW_BLACK, 1)
 
 
 def space_display(step, steps=7):
     """A row of amber segments lit from the centre outwards, narrow to wide."""
-    image = blank(130, 10, WINDOW_BLACK)
-    xx, yy = pixel_grid(130, 10)
+    v = Z.v
+    image = blank(Z.cell(130), Z.cell(10), WINDOW_BLACK)
+    xx, yy = pixel_grid(Z.cell(130), Z.cell(10))
     middle = SPACE_SEGMENTS // 2
     reach = round(step * middle / (steps - 1))
     pitch = 6.0
     for i in range(SPACE_SEGMENTS):
         x0 = 2.0 + i * pitch
-        segment = box(xx, yy, x0, 2.0, x0 + 4.5, 8.0, 0.8)
+        segment = box(xx, yy, v(x0), v(2.0), v(x0 + 4.5), v(8.0), v(0.8))
         lit = abs(i - middle) <= reach
         paint(image, segment, LED_AMBER_ON if lit else LED_AMBER_OFF)
         if lit:
-            paint(image, box(xx, yy, x0 + 1.0, 3.0, x0 + 3.5, 5.0, 0.5), (255, 236, 180), 0.6)
+            paint(image, box(xx, yy, v(x0 + 1.0), v(3.0), v(x0 + 3.5), v(5.0), v(0.5)), (255, 236, 180), 0.6)
     return image
 
 
 def meter_column(lit):
-    """The compressor meter's ten LEDs, 4 pixels wide, one picture of the whole column."""
-    image = blank(4, 44, WINDOW_BLACK)
+    """The compressor meter's ten LEDs, 4 pixels wide, one picture of the whole column; a
+    dark row under each LED, at the rows the meter's levels fall on."""
+    d = Z.d
+    image = blank(Z.cell(4), Z.cell(44), WINDOW_BLACK)
     for k in range(METER_LEDS):
         top = int(k * 44 / METER_LEDS)
         bottom = int((k + 1) * 44 / METER_LEDS) - 1
         color = LED_AMBER_ON if lit else LED_AMBER_OFF
-        image[top:bottom, :] = color
+        image[d(top):d(bottom), :] = color
         if lit:
-            image[top:bottom, 1:3] = mix(LED_AMBER_ON, (255, 240, 200), 0.45)
+            image[d(top):d(bottom), d(1):d(3)] = mix(LED_AMBER_ON, (255, 240, 200), 0.45)
     return image
 
 
 def menu_plate():
-    """The ivory plate of the amplifier menu, bevelled, room for centred text."""
-    image = blank(111, 16, MENU_PLATE)
-    xx, yy = pixel_grid(111, 16)
-    image *= (1.02 - 0.05 * yy / 16.0)[..., None]
-    image[0, :] = (252, 250, 242)
-    image[:, 0] = (252, 250, 242)
-    image[15, :] = (150, 144, 128)
-    image[:, 110] = (150, 144, 128)
+    """The ivory plate of the amplifier menu, bevelled, room for centred text; at a scale,
+    of the pixels its place on the page has (its bevel meets the window round it)."""
+    _, mx, my, _, _ = AMP_CONTROLS['amplifier']
+    d = Z.d
+    def across(x):
+        return d(mx + x) - d(mx)
+
+    def down(y):
+        return d(my + y) - d(my)
+    width, height = across(111), down(16)
+    assert (width, height) == (Z.cell(111), Z.cell(16)), 'the menu plate fills its bitmap'
+    image = blank(width, height, MENU_PLATE)
+    xx, yy = pixel_grid(width, height)
+    image *= (1.02 - 0.05 * yy / Z.v(16.0))[..., None]
+    image[0:down(1), :] = (252, 250, 242)
+    image[:, 0:across(1)] = (252, 250, 242)
+    image[down(15):height, :] = (150, 144, 128)
+    image[:, across(110):width] = (150, 144, 128)
     return image
 
 
@@ -849,25 +966,26 @@ def menu_plate():
 
 def logo(image, rect, script_size=58, maker_size=11):
     """The script name in brass and chrome with the maker's name below it, on its shadow."""
+    v = Z.v
     x0, y0, x1, y1 = rect
     h, w = image.shape[:2]
-    cx = (x0 + x1) / 2.0
-    face = font(FONT_LOGO, script_size)
-    baseline = y0 + script_size * 0.80
+    cx = v((x0 + x1) / 2.0)
+    face = font(FONT_LOGO, Z.font(script_size))
+    baseline = v(y0 + script_size * 0.80)
     script = text_mask(w, h, 'Korvalex', face, cx, baseline)
-    outline = np.clip(blur(script, 1.0) * 3.0, 0, 1)
-    drop_shadow(image, outline, 3.0, 4.0, 2.5, 0.85)
+    outline = np.clip(blur(script, v(1.0)) * 3.0, 0, 1)
+    drop_shadow(image, outline, v(3.0), v(4.0), v(2.5), 0.85)
     paint(image, outline, (28, 20, 14))
     xx, yy = pixel_grid(w, h)
-    t = np.clip((yy - (baseline - script_size * 0.72)) / (script_size * 0.80), 0, 1)
+    t = np.clip((yy - (baseline - v(script_size * 0.72))) / v(script_size * 0.80), 0, 1)
     fill = np.where((t < 0.55)[..., None], mix(LOGO_TOP, LOGO_MID, t / 0.55),
                     mix((150, 112, 52), LOGO_LOW, (t - 0.55) / 0.45))
     paint(image, script, fill)
-    bevel = np.clip(script - shift(script, 1, 1), 0, 1)
+    bevel = np.clip(script - shift(script, Z.px(1), Z.px(1)), 0, 1)
     paint(image, bevel, (255, 255, 250), 0.7)
-    maker = text_mask(w, h, 'ZARELWORKS', font(FONT_LABEL, maker_size), cx, y1 - 2,
-                      tracking=4.0)
-    drop_shadow(image, maker, 1.0, 1.0, 0.8, 0.7)
+    maker = text_mask(w, h, 'ZARELWORKS', font(FONT_LABEL, Z.font(maker_size)), cx, v(y1 - 2),
+                      tracking=v(4.0))
+    drop_shadow(image, maker, v(1.0), v(1.0), v(0.8), 0.7)
     paint(image, maker, LOGO_LOW)
 
 
@@ -876,13 +994,14 @@ def logo(image, rect, script_size=58, maker_size=11):
 
 
 def cabinet(seed):
-    return tolex(PAGE_W, PAGE_H, seed)
+    return tolex(Z.cell(PAGE_W), Z.cell(PAGE_H), seed)
 
 
 def amp_page(input_lamp=None):
     """The amp page; input_lamp 0 or 1 lights one of the input indicator's lamps."""
+    v, d = Z.v, Z.d
     image = cabinet(11)
-    gx0, gy0, gx1, gy1 = AMP_GRILLE
+    gx0, gy0, gx1, gy1 = Z.rect(AMP_GRILLE)
     image[gy0:gy1, gx0:gx1] = grille_cloth(gx1 - gx0, gy1 - gy0, 12)
     recess(image, AMP_GRILLE)
     piping(image, AMP_GRILLE)
@@ -901,11 +1020,11 @@ def amp_page(input_lamp=None):
     # Amplifier menu: the plate, an arrow beside it and its name below.
     _, mx, my, _, _ = AMP_CONTROLS['amplifier']
     window_frame(image, (mx, my, mx + 111, my + 16), MENU_PLATE, margin=1)
-    image[my:my + 16, mx:mx + 111] = menu_plate()
-    xx, yy = pixel_grid(PAGE_W, PAGE_H)
+    image[d(my):d(my + 16), d(mx):d(mx + 111)] = menu_plate()
+    xx, yy = pixel_grid(image.shape[1], image.shape[0])
     ax, ay = mx + 111 + 8, my + 8
-    arrow = coverage(np.maximum(yy - (ay + 2.5), np.abs(xx - ax) - (ay + 2.5 - yy) * 0.75))
-    arrow *= yy > ay - 2.5
+    arrow = coverage(np.maximum(yy - v(ay + 2.5), np.abs(xx - v(ax)) - (v(ay + 2.5) - yy) * 0.75))
+    arrow *= yy > v(ay - 2.5)
     paint(image, arrow, CREAM)
     label(image, 'AMPLIFIER', mx + 55.5, my + 28)
     # The seven amp knobs: names above, ivory readout windows below.
@@ -921,12 +1040,12 @@ def amp_page(input_lamp=None):
     lamp_x = sx + 32 + 9
     for slot, (word, level) in enumerate((('LOW', 0), ('HIGH', 1))):
         lamp_y = sy + 13 + slot * 48
-        led(image, lamp_x, lamp_y, 3.0, LED_RED_ON, LED_RED_OFF, input_lamp == level, bezel=1.2,
-            halo=4.0)
+        led(image, v(lamp_x), v(lamp_y), v(3.0), LED_RED_ON, LED_RED_OFF, input_lamp == level,
+            bezel=v(1.2), halo=v(4.0))
         label(image, word, lamp_x + 8, lamp_y + 3.5, WORD_SIZE, CREAM_DIM, 'left', FONT_NARROW, 0.5)
     jack_x, jack_y = ix + 106, sy + 37
-    chrome_nut(image, jack_x, jack_y, 10.5)
-    paint(image, disc(xx, yy, jack_x, jack_y, 3.4), (4, 4, 4))
+    chrome_nut(image, v(jack_x), v(jack_y), v(10.5))
+    paint(image, disc(xx, yy, v(jack_x), v(jack_y), v(3.4)), (4, 4, 4))
     label(image, 'GUITAR', jack_x, jack_y + 24, WORD_SIZE, CREAM_DIM, 'center', FONT_NARROW, 0.5)
     # Maker's mark at the panel's lower right corner.
     label(image, 'KORVALEX  \u00b7  ZARELWORKS', AMP_PANEL[2] - 12, AMP_PANEL[3] - 8,
@@ -935,6 +1054,7 @@ def amp_page(input_lamp=None):
 
 
 FX_RULES_Y = (142, 214, 288)
+FX_LOGO_BOX = (40, 44, 360, 124)  # the effects page's header: the script name and the page's purpose
 FX_DIVIDERS = ((372, 30, 138), (690, 30, 138), (444, 218, 284), (274, 292, 370), (526, 292, 370))
 
 
@@ -968,12 +1088,14 @@ def fx_page():
         label(image, down_word, x + 12, y + 28, SMALL_WORD_SIZE, CREAM_DIM, 'center', FONT_NARROW, 0.5)
 
     # Header: the script name and the page's purpose.
-    small_logo = (40, 44, 360, 124)
-    face = font(FONT_LOGO, 40)
-    script = text_mask(PAGE_W, PAGE_H, 'Korvalex', face, small_logo[0] + 4, 86, 'left')
-    drop_shadow(image, script, 1.5, 2.0, 1.2, 0.8)
-    xx, yy = pixel_grid(PAGE_W, PAGE_H)
-    t = np.clip((yy - 58) / 30.0, 0, 1)
+    v = Z.v
+    small_logo = FX_LOGO_BOX
+    face = font(FONT_LOGO, Z.font(40))
+    h, w = image.shape[:2]
+    script = text_mask(w, h, 'Korvalex', face, v(small_logo[0] + 4), v(86), 'left')
+    drop_shadow(image, script, v(1.5), v(2.0), v(1.2), 0.8)
+    xx, yy = pixel_grid(w, h)
+    t = np.clip((yy - v(58)) / v(30.0), 0, 1)
     paint(image, script, mix(LOGO_TOP, LOGO_MID, t))
     label(image, 'EFFECTS  SECTION', small_logo[0] + 6, 108, 9, CREAM_DIM, 'left', FONT_LABEL, 2.5)
     label(image, 'ZARELWORKS', small_logo[0] + 6, 122, 8, CREAM_DIM, 'left', FONT_NARROW, 2.0)
@@ -1015,7 +1137,7 @@ def fx_page():
         knob_label('comp_' + part, text)
     mx, my = at('comp_meter')
     window_frame(image, (mx, my, mx + 4, my + 44), WINDOW_BLACK, radius=0.5, margin=2)
-    image[my:my + 44, mx:mx + 4] = meter_column(True)
+    image[Z.d(my):Z.d(my + 44), Z.d(mx):Z.d(mx + 4)] = meter_column(True)
     label(image, 'GR', mx + 2, my - 5, KNOB_LABEL_SIZE)
     title('NOISE GATE', 457, 226)
     on_label('gate_on', 283)
@@ -1050,19 +1172,20 @@ def fx_page():
 
 
 def splash():
+    v = Z.v
     image = cabinet(31)
     opening = (40, 40, PAGE_W - 40, PAGE_H - 40)
-    x0, y0, x1, y1 = opening
+    x0, y0, x1, y1 = Z.rect(opening)
     image[y0:y1, x0:x1] = grille_cloth(x1 - x0, y1 - y0, 32) * 0.55
     recess(image, opening, depth=10.0)
     piping(image, opening)
-    xx, yy = pixel_grid(PAGE_W, PAGE_H)
-    glow = np.exp(-(((xx - PAGE_W / 2) / 300.0) ** 2 + ((yy - 170) / 110.0) ** 2))
+    xx, yy = pixel_grid(image.shape[1], image.shape[0])
+    glow = np.exp(-(((xx - v(PAGE_W / 2)) / v(300.0)) ** 2 + ((yy - v(170)) / v(110.0)) ** 2))
     image += (glow * 26.0)[..., None] * np.asarray((1.0, 0.75, 0.5))
     logo(image, (250, 100, 649, 200), script_size=82, maker_size=14)
     label(image, 'GUITAR  AMPLIFIER  SIMULATOR', PAGE_W / 2, 236, 12, CREAM, tracking=2.0)
     label(image, 'Version 1.0', PAGE_W / 2, 262, 12, CREAM_DIM, path=FONT_TEXT, tracking=0.5)
-    rule = stroke(xx, yy, PAGE_W / 2 - 120, 280.5, PAGE_W / 2 + 120, 280.5, 1.0)
+    rule = stroke(xx, yy, v(PAGE_W / 2 - 120), v(280.5), v(PAGE_W / 2 + 120), v(280.5), v(1.0))
     paint(image, rule, LOGO_MID, 0.8)
     label(image, 'Designed and built by Zarelworks', PAGE_W / 2, 304, 11, CREAM,
           path=FONT_TEXT, tracking=0.3)
@@ -1074,11 +1197,12 @@ def splash():
 
 def side_trim():
     """17 x 366: a strip of tolex with a silver piping line down its middle."""
-    image = tolex(17, 366, 41)
-    xx, yy = pixel_grid(17, 366)
-    bead = stroke(xx, yy, 8.5, 3, 8.5, 363, 3.0)
-    drop_shadow(image, bead, 1.0, 1.0, 1.0, 0.6)
-    paint(image, bead, mix(PIPING, np.asarray(PIPING) * 0.45, np.clip((xx - 7) / 3.0, 0, 1)))
+    v = Z.v
+    image = tolex(Z.cell(17), Z.cell(366), 41)
+    xx, yy = pixel_grid(Z.cell(17), Z.cell(366))
+    bead = stroke(xx, yy, v(8.5), v(3), v(8.5), v(363), v(3.0))
+    drop_shadow(image, bead, v(1.0), v(1.0), v(1.0), 0.6)
+    paint(image, bead, mix(PIPING, np.asarray(PIPING) * 0.45, np.clip((xx - v(7)) / v(3.0), 0, 1)))
     return image
 
 
@@ -1092,11 +1216,13 @@ def cut(image, rect):
 
 
 def build_bitmaps():
-    """Every bitmap as a list of its images, each a (height, width) array of 5-6-5 pixels."""
+    """Every bitmap at the scale as a list of its images, each a (height, width) array of
+    5-6-5 pixels."""
     amp = to_565(amp_page())
     fx = to_565(fx_page())
     _, ix, iy, _, _ = AMP_CONTROLS['input_indicator']
-    indicator = [cut(to_565(amp_page(input_lamp=level)), (ix, iy, ix + 152, iy + 95))
+    left, top = Z.d(ix), Z.d(iy)
+    indicator = [cut(to_565(amp_page(input_lamp=level)), (left, top, left + Z.cell(152), top + Z.cell(95)))
                  for level in (0, 1)]
     frames = {
         10005: [splash()],
@@ -1118,44 +1244,63 @@ def build_bitmaps():
     bitmaps = {bid: [to_565(f) for f in images] for bid, images in frames.items()}
     # The menu plate's shading is dithered in its own coordinates: the page takes its pixels.
     _, mx, my, _, _ = AMP_CONTROLS['amplifier']
-    amp[my:my + 16, mx:mx + 111] = bitmaps[10138][0]
+    plate_pixels = bitmaps[10138][0]
+    amp[Z.d(my):Z.d(my) + plate_pixels.shape[0], Z.d(mx):Z.d(mx) + plate_pixels.shape[1]] = plate_pixels
     bitmaps[10128] = [amp]
     bitmaps[10129] = [fx]
     bitmaps[10140] = indicator
     for bid, (w, h, n) in BITMAPS.items():
         assert len(bitmaps[bid]) == max(n, 1), bid
         for img in bitmaps[bid]:
-            assert img.shape == (h // n, w), (bid, img.shape)
+            assert img.shape == (Z.cell(h // n), Z.cell(w)), (bid, img.shape)
     return bitmaps
+
+
+def bitmap_file(bid, percent):
+    """A bitmap's file under resources/: the design size beside the lists, the others in a
+    folder named after their scale."""
+    return '%d.bmp' % bid if percent == 100 else '%d/%d.bmp' % (percent, bid)
 
 
 def resource_script():
     lines = ['// Generated by tools/artwork/generate_artwork.py: do not edit.',
-             '// The front panel\'s bitmaps under their resource identifiers.']
-    lines += ['%d BITMAP "%d.bmp"' % (bid, bid) for bid in sorted(BITMAPS)]
+             '// The front panel\'s bitmaps under their resource identifiers; the pictures drawn',
+             '// for a larger scale are named ZOOM<percent>_<identifier>.']
+    for percent in SCALES:
+        for bid in sorted(BITMAPS):
+            name = str(bid) if percent == 100 else 'ZOOM%d_%d' % (percent, bid)
+            lines.append('%s BITMAP "%s"' % (name, bitmap_file(bid, percent)))
     return '\n'.join(lines) + '\n'
 
 
 def bitmap_list():
     lines = ['// Generated by tools/artwork/generate_artwork.py: do not edit.',
-             '// KORVALEX_BITMAP(identifier, file name under resources/), in identifier order.']
-    lines += ['KORVALEX_BITMAP(%d, "%d.bmp")' % (bid, bid) for bid in sorted(BITMAPS)]
+             '// KORVALEX_BITMAP(identifier, scale in percent, file name under resources/), by',
+             '// scale, then in identifier order.']
+    for percent in SCALES:
+        lines += ['KORVALEX_BITMAP(%d, %d, "%s")' % (bid, percent, bitmap_file(bid, percent))
+                  for bid in sorted(BITMAPS)]
     return '\n'.join(lines) + '\n'
 
 
-def write_outputs(bitmaps, out):
-    os.makedirs(out, exist_ok=True)
+def write_bitmaps(bitmaps, out, percent):
     for bid, images in bitmaps.items():
-        with open(os.path.join(out, '%d.bmp' % bid), 'wb') as f:
+        path = os.path.join(out, bitmap_file(bid, percent))
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, 'wb') as f:
             f.write(bmp_bytes(np.vstack(images)))
+
+
+def write_lists(out):
+    os.makedirs(out, exist_ok=True)
     with open(os.path.join(out, 'korvalex.rc'), 'w') as f:
         f.write(resource_script())
     with open(os.path.join(out, 'BitmapList.inc'), 'w') as f:
         f.write(bitmap_list())
 
 
-def output_names():
-    return ['%d.bmp' % bid for bid in sorted(BITMAPS)] + ['korvalex.rc', 'BitmapList.inc']
+def output_names(percents):
+    return [bitmap_file(bid, p) for p in percents for bid in sorted(BITMAPS)] + ['korvalex.rc', 'BitmapList.inc']
 
 
 # --------------------------------------------------------------------------------------
@@ -1255,13 +1400,95 @@ def contact_sheet(bitmaps, path):
 
 
 # --------------------------------------------------------------------------------------
+# Korvalex Live's application icon: a small combo amplifier (the grille cloth with a brass
+# script K, the control plate with a large knob and a lit jewel) on a rounded tile of
+# tolex, drawn at 256 pixels and reduced for the smaller sizes. resources/icons/ holds
+# one RGBA PNG per size.
+
+ICON_DRAWN = 256
+ICON_SIZES = (48, 128, 256)
+ICON_GRILLE = (30, 30, 226, 138)
+ICON_PLATE = (28, 150, 228, 228)
 
 
-def check(bitmaps, committed):
+def icon_letter(image, cx, baseline, size):
+    """The script K of the logo: brass and chrome on its dark outline and shadow."""
+    h, w = image.shape[:2]
+    letter = text_mask(w, h, 'K', font(FONT_LOGO, size), cx, baseline)
+    outline = np.clip(blur(letter, 1.6) * 3.0, 0, 1)
+    drop_shadow(image, outline, 4.0, 5.0, 3.0, 0.85)
+    paint(image, outline, (28, 20, 14))
+    _, yy = pixel_grid(w, h)
+    t = np.clip((yy - (baseline - size * 0.72)) / (size * 0.80), 0, 1)
+    fill = np.where((t < 0.55)[..., None], mix(LOGO_TOP, LOGO_MID, t / 0.55),
+                    mix((150, 112, 52), LOGO_LOW, (t - 0.55) / 0.45))
+    paint(image, letter, fill)
+    paint(image, np.clip(letter - shift(letter, 2, 2), 0, 1), (255, 255, 250), 0.7)
+
+
+def icon_drawing():
+    """The icon at ICON_DRAWN pixels: float RGB and its coverage (the rounded tile)."""
+    n = ICON_DRAWN
+    image = tolex(n, n, 29)
+    x0, y0, x1, y1 = ICON_GRILLE
+    image[y0:y1, x0:x1] = grille_cloth(x1 - x0, y1 - y0, 31)
+    recess(image, ICON_GRILLE)
+    piping(image, ICON_GRILLE, radius=8.0)
+    icon_letter(image, (x0 + x1) / 2.0, y1 - 20, 110)
+    plate(image, ICON_PLATE)
+    size = LARGE_KNOB['size']
+    left, top = 128 - size // 2, (ICON_PLATE[1] + ICON_PLATE[3]) // 2 - size // 2
+    image[top:top + size, left:left + size] = knob_frame(scaled_knob(LARGE_KNOB), knob_angle(7, 10))
+    led(image, 62, (ICON_PLATE[1] + ICON_PLATE[3]) / 2.0, 8.0, LED_RED_ON, LED_RED_OFF, True,
+        bezel=3.0, halo=5.0)
+    xx, yy = pixel_grid(n, n)
+    return image, box(xx, yy, 6, 6, n - 6, n - 6, 44)
+
+
+def icon_images():
+    """{file name: RGBA picture} for every icon size."""
+    rgb, alpha = icon_drawing()
+    rgba = np.dstack([np.clip(rgb, 0, 255), alpha * 255.0])
+    drawn = Image.fromarray(np.round(rgba).astype(np.uint8), 'RGBA').convert('RGBa')
+    return {'korvalex-live-%d.png' % size:
+            drawn.resize((size, size), Image.LANCZOS).convert('RGBA') for size in ICON_SIZES}
+
+
+def write_icons(out):
+    os.makedirs(os.path.join(out, 'icons'), exist_ok=True)
+    for name, picture in icon_images().items():
+        picture.save(os.path.join(out, 'icons', name))
+
+
+def check_icons(committed):
+    """Names the committed icons that differ from the generator's (pixels and size)."""
+    differing = []
+    for name, picture in icon_images().items():
+        path = os.path.join(committed, 'icons', name)
+        if not os.path.exists(path):
+            differing.append('missing: ' + path)
+            continue
+        with Image.open(path) as stored:
+            if stored.mode != 'RGBA' or stored.size != picture.size or \
+                    stored.tobytes() != picture.tobytes():
+                differing.append('differs from the generator\'s output: ' + path)
+    for line in differing:
+        print(line)
+    return 1 if differing else 0
+
+
+# --------------------------------------------------------------------------------------
+
+
+def check(percents, committed):
+    """Generates the scales into a temporary folder and lists what differs from `committed`."""
     with tempfile.TemporaryDirectory() as tmp:
-        write_outputs(bitmaps, tmp)
+        for percent in percents:
+            set_scale(percent)
+            write_bitmaps(build_bitmaps(), tmp, percent)
+        write_lists(tmp)
         differing = []
-        for name in output_names():
+        for name in output_names(percents):
             path = os.path.join(committed, name)
             if not os.path.exists(path):
                 differing.append('missing: ' + path)
@@ -1275,16 +1502,28 @@ def check(bitmaps, committed):
 def main(argv):
     parser = argparse.ArgumentParser(description=__doc__.split('\n')[0])
     parser.add_argument('--out', default=DEFAULT_OUT, help='output folder (default: resources/)')
+    parser.add_argument('--scale', type=int, choices=SCALES,
+                        help='draw this scale only, in percent (default: every scale)')
     parser.add_argument('--check', action='store_true',
                         help='compare a fresh generation with the files in the output folder')
-    parser.add_argument('--contact-sheet', metavar='PNG', help='also write a review sheet')
+    parser.add_argument('--contact-sheet', metavar='PNG', help='also write a review sheet of the 100 %% bitmaps')
     args = parser.parse_args(argv)
-    bitmaps = build_bitmaps()
-    if args.contact_sheet:
-        contact_sheet(bitmaps, args.contact_sheet)
+    percents = [args.scale] if args.scale else list(SCALES)
     if args.check:
-        return check(bitmaps, args.out)
-    write_outputs(bitmaps, args.out)
+        failed = check(percents, args.out)
+        if 100 in percents:
+            set_scale(100)
+            failed |= check_icons(args.out)
+        return failed
+    for percent in percents:
+        set_scale(percent)
+        bitmaps = build_bitmaps()
+        if percent == 100:
+            if args.contact_sheet:
+                contact_sheet(bitmaps, args.contact_sheet)
+            write_icons(args.out)
+        write_bitmaps(bitmaps, args.out, percent)
+    write_lists(args.out)
     return 0
 
 

@@ -33,6 +33,11 @@ const char* const kSymbolFiles[2] = {
 // The sizes the front panel and its menus use, and their neighbours.
 const int kSansSizes[] = {8, 9, 10, 11, 12, 13, 14, 16, 18};
 const int kSymbolSizes[] = {10, 12, 13, 14};
+// The font table's sizes (9, 10, 11, 12, 14 and 18; the pop-up menus' 13; Symbol's 13) at
+// 150 % and 200 %, rounded as the toolkit rounds them, where the sizes above lack them.
+// Upright faces only: larger italic text takes the largest italic face.
+const int kScaledSansSizes[] = {15, 17, 20, 21, 22, 24, 26, 27, 28, 36};
+const int kScaledSymbolSizes[] = {20, 26};
 
 // Windows-1252 codes 128..159 (0 where the code page has no character).
 const unsigned kCp1252High[32] = {
@@ -153,6 +158,12 @@ bool generate(std::string& text)
             ok = ok && addFace(out, library, kSansFiles[style], false, style & 1, style & 2, size);
     for (int style = 0; style < 2 && ok; ++style)
         for (int size : kSymbolSizes)
+            ok = ok && addFace(out, library, kSymbolFiles[style], true, style & 1, false, size);
+    for (int style = 0; style < 2 && ok; ++style)
+        for (int size : kScaledSansSizes)
+            ok = ok && addFace(out, library, kSansFiles[style], false, style & 1, false, size);
+    for (int style = 0; style < 2 && ok; ++style)
+        for (int size : kScaledSymbolSizes)
             ok = ok && addFace(out, library, kSymbolFiles[style], true, style & 1, false, size);
     FT_Done_FreeType(library);
     if (!ok)

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "tools/korvalex-render/Errors.h"
+#include "vst/KorvalexRequests.h"
 
 namespace {
 
@@ -100,6 +101,8 @@ void checkCombination(Options& options, const std::vector<std::string>& position
 {
     if (options.help || options.version)
         return;
+    if (options.cabinetGainGiven && options.cabinetPath.empty())
+        throw UsageError("--cabinet-gain applies to the impulse response of --cabinet FILE");
     if (options.listing()) {
         if (!positional.empty() || options.demo || !options.outputDir.empty())
             throw UsageError("--list-programs and --list-parameters render nothing; give them without files");
@@ -178,6 +181,10 @@ Options parseOptions(const std::vector<std::string>& args)
             options.program = reader.value(arg, name);
             if (options.program.empty())
                 throw UsageError("--program needs a number or a name");
+        } else if (name == "--preset") {
+            options.presetPath = reader.value(arg, name);
+            if (options.presetPath.empty())
+                throw UsageError("--preset needs a program file (.fxp)");
         } else if (name == "-s" || name == "--set") {
             options.settings.push_back(parseSetting(reader.value(arg, name)));
         } else if (name == "--list-programs") {
@@ -197,6 +204,15 @@ Options parseOptions(const std::vector<std::string>& args)
             options.inputGainDb = parseNumber(name, reader.value(arg, name));
             if (std::fabs(options.inputGainDb) > kMaxInputGainDb)
                 throw UsageError(name + ": the gain must lie between -60 and 60 dB");
+        } else if (name == "--cabinet") {
+            options.cabinetPath = reader.value(arg, name);
+            if (options.cabinetPath.empty())
+                throw UsageError("--cabinet needs an impulse-response file");
+        } else if (name == "--cabinet-gain") {
+            options.cabinetGainDb = parseNumber(name, reader.value(arg, name));
+            options.cabinetGainGiven = true;
+            if (std::fabs(options.cabinetGainDb) > kKorvalexCabinetGainLimitDb)
+                throw UsageError(name + ": the gain must lie between -40 and 40 dB");
         } else if (name == "--no-align") {
             bool noAlign = false;
             flag(noAlign);
@@ -243,20 +259,35 @@ Re-amp recorded guitar: render INPUT (a dry DI track) through the Korvalex plug-
 OUTPUT, as a host would play it through the plug-in.
 
 INPUT is any file libsndfile reads (WAV, FLAC, AIFF, Ogg...), mono or stereo; a mono
-track feeds both plug-in inputs. Other sample rates are converted to the plug-in's
-44100 Hz and back. OUTPUT is stereo, its format chosen by its extension (.wav, .flac,
-.aif, .aiff), 24-bit unless --float is given.
+track feeds both plug-in inputs. The plug-in runs at the output rate (the input's
+unless --rate is given), as a host at that rate runs it, and sounds alike at every
+rate: above 44100 Hz it converts to its engine's 44100 Hz and back itself. The input
+is converted to the output rate first if they differ (to 44100 Hz for an output rate
+below that, and the result then to the output rate). OUTPUT is stereo, its format
+chosen by its extension (.wav, .flac, .aif, .aiff), 24-bit unless --float is given.
 
 Sound:
   -p, --program N|NAME   use factory program number N, or the program called NAME
                          (case-insensitive; a unique beginning is enough)
+      --preset FILE.fxp  apply a VST 2 program file (a preset saved by Korvalex Live
+                         or any VST 2 host) after --program
   -s, --set NAME=VALUE   set parameter NAME (as --list-parameters shows it, or its
                          index) to VALUE, normalized 0..1; may be repeated; applied
-                         after --program
+                         after --program and --preset
       --list-programs    list the plug-in's programs and exit
       --list-parameters  list index, name and display text of each parameter (after
                          --program and --set) and exit
       --demo             render a built-in dry guitar riff (about 8 s) instead of INPUT
+      --cabinet FILE     use the impulse response in FILE instead of the program's
+                         own cabinet, keeping everything else of the program: any file
+                         libsndfile reads (WAV, AIFF, FLAC), mono or stereo (summed to
+                         mono), any rate (converted to 44100 Hz), up to 1 s after its
+                         trailing silence (below -90 dB of its peak) is trimmed; leading
+                         silence is kept. Its loudness is matched to the program's own
+                         cabinet (pink noise, 80 Hz to 5 kHz). With -o DIR, every file
+                         gets the same response.
+      --cabinet-gain DB  raise (or lower) the --cabinet response by DB decibels on
+                         top of the match, -40 to 40
   -g, --input-gain DB    raise (or lower, negative) the input by DB decibels before
                          the plug-in. The factory programs are voiced and level-matched
                          for a DI whose peaks reach about -3 dBFS, the level of a hot
@@ -269,9 +300,12 @@ Output:
                          -90 dBFS for half a second (at most 30 s; the default,
                          'auto'), or exactly SECONDS more. The last 10 ms fade out,
                          so a file never ends on a click.
-      --no-align         keep the cabinet's 31-sample delay instead of removing it
-                         (the delay is there only while the cabinet is in the chain:
-                         Power on, Amplifier not in its last two positions)
+      --no-align         keep the cabinet's delay of 31 samples at 44100 Hz (0.7 ms)
+                         instead of removing it (it is there only while the cabinet
+                         is in the chain: Power on, Amplifier not in its last two
+                         positions). The latency the plug-in reports to hosts (its
+                         converters', above 44100 Hz) is always removed, as a host
+                         with delay compensation does.
   -r, --rate HZ          output sample rate (default: the input's)
       --float            write 32-bit float samples (WAV and AIFF)
   -o, --output-dir DIR   render every INPUT into DIR, in parallel, keeping its name
@@ -280,7 +314,8 @@ Output:
   -f, --force            overwrite existing output files (never an input)
 Running:
   -j, --jobs N           render N files at a time (default: one per processor)
-      --plugin PATH      the plug-in file (default: korvalex.so beside this program)
+      --plugin PATH      the plug-in file (default: korvalex.so beside this program,
+                         else the one installed with it: )" KORVALEX_INSTALLED_PLUGIN R"()
   -q, --quiet            print nothing but errors
       --bench            print the realtime factor (seconds of audio per second)
   -h, --help             show this help and exit
@@ -292,5 +327,6 @@ Examples:
   korvalex-render --demo --program Fuzz fuzz.wav
   korvalex-render -p "clean chorus 1" --set "Reverb=0.3" di.wav reamped.flac
   korvalex-render -p 47 -o rendered/ take1.wav take2.wav take3.wav
+  korvalex-render -p Crunchy --cabinet my-4x12.wav --cabinet-gain -2 di.wav out.wav
 )";
 }

@@ -18,11 +18,15 @@ struct Options {
 
     std::string pluginPath;  // empty: korvalex.so beside the executable
     std::string program;     // number or name; empty keeps the plug-in's current program
+    std::string presetPath;  // a program file (.fxp) applied after the program
     std::vector<ParameterRequest> settings;
 
     bool autoTail = true;     // --tail auto: until the output has gone quiet (Render.h)
     double tailSeconds = 0.0;  // the fixed tail of --tail SECONDS
     double inputGainDb = 0.0;  // --input-gain: applied to the input before the plug-in
+    std::string cabinetPath;   // --cabinet: an impulse response in place of the program's cabinet
+    double cabinetGainDb = 0.0;
+    bool cabinetGainGiven = false;
     bool align = true;
     int outputRate = 0;         // 0: the input's rate
     bool floatOutput = false;   // 32-bit float instead of 24-bit integer samples

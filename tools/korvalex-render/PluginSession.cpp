@@ -7,8 +7,11 @@
 #include <cstring>
 #include <mutex>
 
+#include "host/PluginFacts.h"
 #include "host/PluginHost.h"
+#include "host/PresetFile.h"
 #include "tools/korvalex-render/Errors.h"
+#include "vst/KorvalexRequests.h"
 
 namespace {
 
@@ -19,10 +22,6 @@ std::mutex lifecycleMutex;
 // Room for a program name longer than the interface's 24 bytes, should the plug-in give one.
 constexpr std::size_t kProgramNameBuffer = 64;
 
-// The Amplifier's menu has twenty positions, value k / 19; the last two have no cabinet.
-constexpr int kAmplifierPositions = 19;
-constexpr int kFirstPositionWithoutCabinet = 18;
-
 }  // namespace
 
 std::string defaultPluginPath()
@@ -32,8 +31,19 @@ std::string defaultPluginPath()
     if (length <= 0)
         return "korvalex.so";
     const std::string executable(path, static_cast<std::size_t>(length));
-    const std::size_t slash = executable.find_last_of('/');
-    return executable.substr(0, slash + 1) + "korvalex.so";
+    std::string folder = executable.substr(0, executable.find_last_of('/'));
+    // In the build folder the plug-in sits beside the program; once installed, in the
+    // VST folder of the same prefix, KORVALEX_INSTALLED_PLUGIN relative to the program.
+    const std::string beside = folder + "/korvalex.so";
+    struct stat status{};
+    if (stat(beside.c_str(), &status) == 0)
+        return beside;
+    std::string relative = KORVALEX_INSTALLED_PLUGIN;
+    while (relative.compare(0, 3, "../") == 0 && folder.find('/') != std::string::npos) {
+        folder.erase(folder.find_last_of('/'));
+        relative.erase(0, 3);
+    }
+    return folder + "/" + relative;
 }
 
 std::unique_ptr<PluginSession> PluginSession::open(const std::string& path)
@@ -58,11 +68,12 @@ std::unique_ptr<PluginSession> PluginSession::open(const std::string& path)
         host.reset();
         throw RenderFailure(path + ": not a stereo effect with replacing processing (" + shape + ")");
     }
-    return std::unique_ptr<PluginSession>(new PluginSession(std::move(host)));
+    return std::unique_ptr<PluginSession>(new PluginSession(path, std::move(host)));
 }
 
-PluginSession::PluginSession(std::unique_ptr<PluginHost> host)
-    : host_(std::move(host)), inLeft_(kBlockSize), inRight_(kBlockSize), outLeft_(kBlockSize), outRight_(kBlockSize)
+PluginSession::PluginSession(const std::string& path, std::unique_ptr<PluginHost> host)
+    : path_(path),
+      host_(std::move(host)), inLeft_(kBlockSize), inRight_(kBlockSize), outLeft_(kBlockSize), outRight_(kBlockSize)
 {
 }
 
@@ -82,6 +93,17 @@ std::vector<std::string> PluginSession::programNames()
         names.push_back(name);
     }
     return names;
+}
+
+std::vector<float> PluginSession::presetValues(const std::string& path)
+{
+    ProgramPreset preset;
+    std::string error, reason;
+    if (!readPresetFile(path, preset, error))
+        throw RenderFailure(error);
+    if (!presetFitsPlugin(preset, host_->effect()->uniqueID, host_->numParams(), reason))
+        throw RenderFailure(path + ": " + reason);
+    return preset.values;
 }
 
 std::vector<std::string> PluginSession::parameterNames()
@@ -117,33 +139,36 @@ void PluginSession::setParameter(int index, float value)
     host_->setParameter(index, value);
 }
 
-bool PluginSession::cabinetInChain()
+void PluginSession::useCabinetResponse(const std::vector<float>& taps, double gainDb)
 {
-    const std::vector<std::string> names = parameterNames();
-    const auto find = [&](const char* name) {
-        for (std::size_t i = 0; i < names.size(); ++i)
-            if (names[i] == name)
-                return static_cast<int>(i);
-        return -1;
-    };
-    const int power = find("Power"), amplifier = find("Amplifier");
-    if (power < 0 || amplifier < 0)
-        return true;
-    if (parameterValue(power) == 0.0f)
-        return false;
-    // The engine rounds the product to a float before taking its integer part.
-    const float position = parameterValue(amplifier) * static_cast<float>(kAmplifierPositions);
-    return static_cast<int>(position) < kFirstPositionWithoutCabinet;
+    KorvalexCabinetRequest request{};
+    request.size = sizeof request;
+    request.length = static_cast<VstInt32>(taps.size());
+    request.taps = taps.data();
+    request.gainDb = static_cast<float>(gainDb);
+    if (host_->dispatch(effVendorSpecific, kKorvalexVendorIndex, kKorvalexCabinetRequest, &request) != 1)
+        throw RenderFailure(path_ + ": the plug-in did not take the cabinet impulse response (a plug-in "
+                            "without --cabinet support, or a response it cannot use)");
 }
 
-void PluginSession::start()
+bool PluginSession::cabinetInChain()
 {
-    host_->setSampleRate(static_cast<float>(kPluginRate));
+    return ::cabinetInChain(*host_);
+}
+
+void PluginSession::start(int rate)
+{
+    host_->setSampleRate(static_cast<float>(rate));
     host_->setBlockSize(kBlockSize);
     host_->setMainsOn(true);
     std::vector<float> silence(2 * kBlockSize, 0.0f), ignored(2 * kBlockSize);
     for (int block = 0; block < kPrerollBlocks; ++block)
         processBlock(silence.data(), ignored.data(), kBlockSize);
+}
+
+int PluginSession::reportedLatency() const
+{
+    return host_->effect()->initialDelay;
 }
 
 void PluginSession::processBlock(const float* stereoIn, float* stereoOut, std::size_t count)

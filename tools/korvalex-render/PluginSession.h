@@ -7,17 +7,18 @@
 #include <string>
 #include <vector>
 
+#include "host/PluginFacts.h"
+
 class PluginHost;
 
-// The rate the plug-in's engine is designed for; other rates are converted around it.
-constexpr int kPluginRate = 44100;
+// The rate the plug-in's engine is designed for. The plug-in takes lower rates as this one,
+// and runs any higher rate through converters of its own.
+constexpr int kEngineRate = 44100;
 // Frames per processing call, fixed so every render of the same input is the same.
 constexpr int kBlockSize = 512;
-// The speaker-cabinet stage convolves in 16-sample blocks, which delays the plug-in's
-// output by 31 samples while the cabinet is in the chain. The plug-in reports no latency
-// to hosts (initialDelay 0), so the tool knows the figure itself and removes it to line
-// the output up with the input.
-constexpr int kCabinetLatency = 31;
+// The cabinet's delay (host/PluginFacts.h): the plug-in does not report it to hosts (only
+// its converters' latency), so the tool knows the figure itself and removes it to line the
+// output up with the input.
 // Blocks of silence processed before the audio. A new instance opens its level ramps and
 // switch crossfades over its first blocks; a host playing a track has run them long
 // before the first note, and so does the tool.
@@ -33,6 +34,9 @@ public:
     PluginSession& operator=(const PluginSession&) = delete;
 
     std::vector<std::string> programNames();
+    // The program file's values, or a RenderFailure naming the file when it is not a
+    // complete program of this plug-in.
+    std::vector<float> presetValues(const std::string& path);
     std::vector<std::string> parameterNames();
     int currentProgram();
     std::string parameterDisplay(int index);
@@ -41,22 +45,28 @@ public:
     void selectProgram(int index);
     void setParameter(int index, float value);
 
-    // Whether the current settings keep the cabinet in the chain: Power on and the
-    // Amplifier on one of its cabinets, not on its last two positions ("-", "BYPASS").
-    // Both parameters are found by name; a plug-in without them is taken to have it.
+    // Puts an impulse response (44100 Hz) in place of the program's cabinet, through the
+    // plug-in's private request. Throws RenderFailure when the plug-in does not take it.
+    void useCabinetResponse(const std::vector<float>& taps, double gainDb);
+
+    // Whether the current settings keep the cabinet in the chain (host/PluginFacts.h).
     bool cabinetInChain();
 
     // Sets the rate and block size, switches the plug-in on and runs the pre-roll.
-    void start();
+    void start(int rate);
+    // The latency the plug-in reports to hosts, in frames at its rate (after start).
+    int reportedLatency() const;
     // Processes `count` (at most kBlockSize) interleaved stereo frames as one block.
     void processBlock(const float* stereoIn, float* stereoOut, std::size_t count);
 
 private:
-    explicit PluginSession(std::unique_ptr<PluginHost> host);
+    PluginSession(const std::string& path, std::unique_ptr<PluginHost> host);
 
+    std::string path_;
     std::unique_ptr<PluginHost> host_;
     std::vector<float> inLeft_, inRight_, outLeft_, outRight_;
 };
 
-// The plug-in file beside the running executable.
+// The plug-in file beside the running executable (a build folder), else the one installed
+// with it (the VST folder of the same prefix).
 std::string defaultPluginPath();

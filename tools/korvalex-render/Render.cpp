@@ -61,18 +61,19 @@ std::size_t framesFor(double seconds, int rate)
     return static_cast<std::size_t>(std::llround(seconds * rate));
 }
 
-// The stages after the source: conversion to the plug-in's rate, processing in fixed
-// blocks, dropping the plug-in's first output frames (its latency, when aligning),
-// conversion to the output rate, the fade-out and the writer, which stops at the output
+// The stages after the source: conversion to the rate the plug-in runs at, processing in
+// fixed blocks, dropping the plug-in's first output frames (its latency), conversion to an
+// output rate below the plug-in's, the fade-out and the writer, which stops at the output
 // length once that is known. The last frames are held back until the length is known, so
 // that the fade can reach them; the plug-in's output is watched for the quiet that ends
 // an automatic tail.
 class Pipeline {
 public:
-    Pipeline(const std::string& name, int inputRate, int outputRate, PluginSession& plugin, AudioWriter& writer,
-             std::size_t framesToDrop)
-        : toPlugin_(name, inputRate, kPluginRate),
-          fromPlugin_(name, kPluginRate, outputRate),
+    Pipeline(const std::string& name, int inputRate, int pluginRate, int outputRate, PluginSession& plugin,
+             AudioWriter& writer, std::size_t framesToDrop)
+        : toPlugin_(name, inputRate, pluginRate),
+          fromPlugin_(name, pluginRate, outputRate),
+          pluginRate_(pluginRate),
           plugin_(plugin),
           writer_(writer),
           framesToDrop_(framesToDrop),
@@ -118,10 +119,10 @@ public:
     // repeat after a pause cannot be cut off; or once the tail has reached its limit.
     bool autoTailEnd(std::size_t inputEnd, std::size_t& end) const
     {
-        const std::size_t quiet = framesFor(kQuietSeconds, kPluginRate);
-        const std::size_t limit = inputEnd + framesFor(kMaxAutoTailSeconds, kPluginRate);
+        const std::size_t quiet = framesFor(kQuietSeconds, pluginRate_);
+        const std::size_t limit = inputEnd + framesFor(kMaxAutoTailSeconds, pluginRate_);
         end = std::min(limit, std::max(inputEnd, quietSince_ + quiet));
-        return emitted_ >= std::min(limit, end + framesFor(kQuietLookahead, kPluginRate));
+        return emitted_ >= std::min(limit, end + framesFor(kQuietLookahead, pluginRate_));
     }
 
 private:
@@ -211,6 +212,7 @@ private:
 
     Resampler toPlugin_;
     Resampler fromPlugin_;
+    int pluginRate_;
     PluginSession& plugin_;
     AudioWriter& writer_;
     std::size_t framesToDrop_;
@@ -256,17 +258,28 @@ RenderStats renderFile(const RenderJob& job, const RenderSettings& settings, con
         plugin->selectProgram(settings.program);
     for (const auto& [index, value] : settings.parameters)
         plugin->setParameter(index, value);
-    const std::size_t latency = settings.align && plugin->cabinetInChain() ? kCabinetLatency : 0;
-    plugin->start();
+    if (!settings.cabinetTaps.empty())
+        plugin->useCabinetResponse(settings.cabinetTaps, settings.cabinetGainDb);
+    // The plug-in runs at the output rate (it converts to its engine's rate itself), or at
+    // its engine's rate for lower output rates, which it would take for that one.
+    const int pluginRate = std::max(outputRate, kEngineRate);
+    const bool cabinet = plugin->cabinetInChain();
+    plugin->start(pluginRate);
+    // The latency the plug-in reports (its converters'), which a host compensates, and when
+    // aligning the cabinet's, which it does not report: 31 engine samples, to the nearest
+    // frame at the plug-in's rate.
+    std::size_t latency = static_cast<std::size_t>(plugin->reportedLatency());
+    if (settings.align && cabinet)
+        latency += static_cast<std::size_t>(std::lround(static_cast<double>(kCabinetLatency) * pluginRate / kEngineRate));
 
     AudioWriter writer(job.output, format, outputRate, settings.force);
-    Pipeline pipeline(job.output, inputRate, outputRate, *plugin, writer, latency);
+    Pipeline pipeline(job.output, inputRate, pluginRate, outputRate, *plugin, writer, latency);
 
     // After the input: the tail, then enough silence to cover the frames dropped for the
     // latency and the converters' rounding; the output is cut to its length. An automatic
     // tail is fed silence until the plug-in's output has gone quiet.
     const std::size_t margin =
-        static_cast<std::size_t>(std::ceil(double(latency) * inputRate / kPluginRate)) + kPaddingMargin;
+        static_cast<std::size_t>(std::ceil(double(latency) * inputRate / pluginRate)) + kPaddingMargin;
     const auto gain = static_cast<float>(std::pow(10.0, settings.inputGainDb / 20.0));
     const double expected = static_cast<double>(source.frames() + margin) +
                             (settings.autoTail ? kQuietSeconds : settings.tailSeconds) * inputRate;
@@ -298,8 +311,8 @@ RenderStats renderFile(const RenderJob& job, const RenderSettings& settings, con
                 if (!settings.autoTail) {
                     tailSeconds = settings.tailSeconds;
                     tailKnown = true;
-                } else if (pipeline.autoTailEnd(framesFor(inputSeconds, kPluginRate), end)) {
-                    tailSeconds = static_cast<double>(end) / kPluginRate - inputSeconds;
+                } else if (pipeline.autoTailEnd(framesFor(inputSeconds, pluginRate), end)) {
+                    tailSeconds = static_cast<double>(end) / pluginRate - inputSeconds;
                     tailKnown = true;
                 }
                 if (tailKnown) {
@@ -326,7 +339,7 @@ RenderStats renderFile(const RenderJob& job, const RenderSettings& settings, con
     RenderStats stats;
     stats.outputRate = outputRate;
     stats.audioSeconds = static_cast<double>(outputLength) / outputRate;
-    stats.pluginSeconds = static_cast<double>(pipeline.pluginFrames()) / kPluginRate;
+    stats.pluginSeconds = static_cast<double>(pipeline.pluginFrames()) / pluginRate;
     stats.pluginTime = pipeline.pluginTime();
     stats.clippedSamples = writer.clippedSamples();
     return stats;

@@ -1,6 +1,7 @@
 #pragma once
-// Rendering one file through the plug-in: read, convert to the plug-in's rate, process,
-// remove the cabinet's delay, convert to the output rate, fade the last moment out, write.
+// Rendering one file through the plug-in: read, convert to the rate the plug-in runs at
+// (the output rate, or 44100 Hz for a lower one), process, remove the plug-in's latency and
+// the cabinet's delay, convert to a lower output rate, fade the last moment out, write.
 
 #include <atomic>
 #include <cstddef>
@@ -19,7 +20,10 @@ struct RenderSettings {
     bool autoTail = true;
     double tailSeconds = 0.0;
     double inputGainDb = 0.0;
-    bool align = true;  // remove the cabinet's delay while the cabinet is in the chain
+    // An impulse response (at 44100 Hz) in place of the program's cabinet; none when empty.
+    std::vector<float> cabinetTaps;
+    double cabinetGainDb = 0.0;
+    bool align = true;  // remove the cabinet's delay (besides the reported latency) while it is in the chain
     int outputRate = 0;  // 0: the input's rate
     bool floatOutput = false;
     bool force = false;
@@ -40,7 +44,7 @@ struct RenderJob {
 
 struct RenderStats {
     double audioSeconds = 0.0;   // length of the output file
-    double pluginSeconds = 0.0;  // audio the plug-in processed, at its own rate
+    double pluginSeconds = 0.0;  // audio the plug-in processed, at the rate it ran at
     double pluginTime = 0.0;     // seconds spent inside the plug-in's processing calls
     std::size_t clippedSamples = 0;
     int outputRate = 0;

@@ -14,11 +14,12 @@
 #include <thread>
 #include <vector>
 
+#include "irfile/CabinetFile.h"
 #include "vst/vst2.h"
 #include "tools/korvalex-render/AudioFile.h"
 #include "tools/korvalex-render/Batch.h"
 #include "tools/korvalex-render/Errors.h"
-#include "tools/korvalex-render/NameLookup.h"
+#include "host/NameLookup.h"
 #include "tools/korvalex-render/Options.h"
 #include "tools/korvalex-render/PluginSession.h"
 #include "tools/korvalex-render/Render.h"
@@ -178,7 +179,13 @@ int run(const Options& options)
     {
         std::unique_ptr<PluginSession> plugin = PluginSession::open(settings.pluginPath);
         settings.program = resolveProgram(*plugin, options.program);
-        settings.parameters = resolveParameters(*plugin, options.settings);
+        if (!options.presetPath.empty()) {
+            const std::vector<float> values = plugin->presetValues(options.presetPath);
+            for (std::size_t i = 0; i < values.size(); ++i)
+                settings.parameters.emplace_back(static_cast<int>(i), values[i]);
+        }
+        for (const auto& setting : resolveParameters(*plugin, options.settings))
+            settings.parameters.push_back(setting);
         if (options.listing()) {
             if (settings.program >= 0)
                 plugin->selectProgram(settings.program);
@@ -194,6 +201,17 @@ int run(const Options& options)
     settings.autoTail = options.autoTail;
     settings.tailSeconds = options.tailSeconds;
     settings.inputGainDb = options.inputGainDb;
+    if (!options.cabinetPath.empty()) {
+        // Read once, before anything is rendered: a refused file leaves nothing written.
+        const CabinetFile cabinet = readCabinetFile(options.cabinetPath);
+        if (!cabinet.ok())
+            throw RenderFailure(cabinet.error);
+        if (!options.quiet)
+            std::fprintf(stderr, "korvalex-render: cabinet %s: %s\n", options.cabinetPath.c_str(),
+                         cabinet.description().c_str());
+        settings.cabinetTaps = cabinet.taps;
+        settings.cabinetGainDb = options.cabinetGainDb;
+    }
     settings.align = options.align;
     settings.outputRate = options.outputRate;
     settings.floatOutput = options.floatOutput;

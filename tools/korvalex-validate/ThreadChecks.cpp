@@ -1,5 +1,5 @@
 // The instance and thread checks: many instances created and destroyed, alive together and
-// on several threads at once, and parameter changes racing the audio thread. Built with
+// on several threads at once, and parameter and sample-rate changes racing the audio thread. Built with
 // ThreadSanitizer, the races between the plug-in's threads are reported by the sanitizer.
 
 #include <algorithm>
@@ -151,6 +151,12 @@ void checkRace(const Options& options, Check& check)
                 if (!problem.empty())
                     check.finding(format("effGetParamDisplay index %d (while processing) ", static_cast<int>(index)) +
                                   problem);
+            } else if (roll < 96) {
+                // Hosts that set the rate, and resume, while their audio thread runs.
+                const float rates[] = {44100.0f, 48000.0f, 88200.0f, 96000.0f};
+                plugin->dispatch(effSetSampleRate, 0, 0, nullptr, rates[rng.below(4)]);
+                if (rng.chance(0.5))
+                    plugin->dispatch(effMainsChanged, 0, 1);
             } else {
                 plugin->dispatch(rng.chance(0.5) ? effEditIdle : effIdle);
             }

@@ -10,6 +10,7 @@ namespace {
 
 std::atomic<uint32_t> clock{1000};
 std::atomic<uint32_t> slept{0};
+std::atomic<int32_t> desktopScale{100};
 HeadlessWindow* newest = nullptr;
 
 int32_t findLabel(const PopupMenu& menu, const std::string& label)
@@ -133,6 +134,7 @@ void HeadlessWindow::choosePopupLabel(const std::string& label)
     pendingChoiceId = -1;
 }
 
+void setDesktopScalePercent(int32_t percent) { desktopScale.store(percent); }
 void setTicks(uint32_t milliseconds) { clock.store(milliseconds); }
 void advanceTicks(uint32_t milliseconds) { clock.fetch_add(milliseconds); }
 uint32_t totalSleptMilliseconds() { return slept.load(); }
@@ -146,6 +148,8 @@ std::unique_ptr<PlatformWindow> createWindow(void* parent, int32_t width, int32_
 
 bool initializeThread() { return false; }
 void uninitializeThread() {}
+
+int32_t desktopScalePercent(void*) { return headless::desktopScale.load(); }
 
 uint32_t ticks() { return headless::clock.load(); }
 

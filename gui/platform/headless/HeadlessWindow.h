@@ -31,11 +31,13 @@ public:
     void present(const CRect& area) override { presentedAreas.push_back(area); }
     void processEvents() override { ++eventPolls; }
     bool isAlive() const override { return alive; }
+    void* nativeHandle() const override { return nullptr; }
     CPoint screenOrigin() override { return origin; }
     CPoint pointerPosition() override;
     int32_t buttonState() override { return current.buttons; }
     void setCursor(int32_t kind) override { cursorKind = kind; }
     int32_t popupMenu(const PopupMenu& menu, CPoint screenPosition, bool followRightButton) override;
+    void setScalePercent(int32_t percent) override { scalePercent = percent; }
     bool setDropTarget(bool active) override;
     bool resize(int32_t width, int32_t height, bool hostWindowsToo) override;
     bool getPosition(int32_t& x, int32_t& y) override;
@@ -69,6 +71,7 @@ public:
     CPoint lastPopupPosition() const { return lastPosition; }
     bool lastPopupFollowedRightButton() const { return lastFollowRight; }
     int32_t eventPollCount() const { return eventPolls; }
+    int32_t scale() const { return scalePercent; }
     void* parentWindow() const { return parent; }
 
 private:
@@ -83,6 +86,7 @@ private:
     bool dropRegistered = false;
     std::vector<CRect> presentedAreas;
     int32_t eventPolls = 0;
+    int32_t scalePercent = 100;
 
     int32_t pendingChoiceId = -1;
     std::string pendingChoiceLabel;
@@ -91,6 +95,9 @@ private:
     CPoint lastPosition;
     bool lastFollowRight = false;
 };
+
+// What desktopScalePercent answers (100 until a test says otherwise).
+void setDesktopScalePercent(int32_t percent);
 
 // The headless clock: starts at 1000 ms and moves only when a test moves it or the
 // toolkit sleeps (a sleep moves it by the time slept).

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstdio>
+
 #include "gui/Resources.h"
 
 namespace gui::platform::win32 {
@@ -19,11 +21,15 @@ void* moduleInstance() { return instanceHandle ? instanceHandle : GetModuleHandl
 }  // namespace gui::platform::win32
 
 // Bitmaps are the module's RT_BITMAP resources: a device-independent bitmap without the
-// file header.
-bool gui::findBitmapResource(int32_t id, ResourceData& out)
+// file header. The design size has the identifier as its number; a picture drawn for
+// another scale is named ZOOM<percent>_<identifier> (ZOOM150_10128).
+bool gui::findBitmapResource(int32_t id, int32_t scalePercent, ResourceData& out)
 {
     HMODULE module = static_cast<HMODULE>(platform::win32::moduleInstance());
-    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(2));  // RT_BITMAP
+    char name[32];
+    std::snprintf(name, sizeof name, "ZOOM%d_%d", static_cast<int>(scalePercent), static_cast<int>(id));
+    const LPCSTR resource = scalePercent == 100 ? MAKEINTRESOURCEA(id) : name;
+    HRSRC found = FindResourceA(module, resource, MAKEINTRESOURCEA(2));  // RT_BITMAP
     if (!found)
         return false;
     HGLOBAL loaded = LoadResource(module, found);

@@ -418,6 +418,26 @@ std::unique_ptr<PlatformWindow> createWindow(void* parent, int32_t width, int32_
     return win32::Win32Window::create(static_cast<HWND>(parent), width, height, events);
 }
 
+// The DPI of the host's window where Windows knows it per window (GetDpiForWindow, 10
+// and later, looked up at run time); else the screen's.
+int32_t desktopScalePercent(void* parent)
+{
+    using DpiForWindow = UINT(WINAPI*)(HWND);
+    UINT dpi = 0;
+    if (HMODULE user = GetModuleHandleA("user32.dll"); user && parent) {
+        if (auto dpiForWindow = reinterpret_cast<DpiForWindow>(
+                reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow"))))
+            dpi = dpiForWindow(static_cast<HWND>(parent));
+    }
+    if (dpi == 0) {
+        HDC screen = GetDC(nullptr);
+        dpi = screen ? static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSX)) : 0;
+        if (screen)
+            ReleaseDC(nullptr, screen);
+    }
+    return dpi > 0 ? static_cast<int32_t>((dpi * 100 + 48) / 96) : 100;
+}
+
 bool initializeThread()
 {
     const HRESULT result = OleInitialize(nullptr);

@@ -25,11 +25,13 @@ public:
     // mouse, the idle it keeps up dispatches the thread's waiting paint messages here.
     void processEvents() override;
     bool isAlive() const override { return window != nullptr; }
+    void* nativeHandle() const override { return window; }
     CPoint screenOrigin() override;
     CPoint pointerPosition() override;
     int32_t buttonState() override;
     void setCursor(int32_t kind) override;
     int32_t popupMenu(const PopupMenu& menu, CPoint screenPosition, bool followRightButton) override;
+    void setScalePercent(int32_t) override {}  // Windows draws its menus at the window's DPI
     bool setDropTarget(bool active) override;
     bool resize(int32_t width, int32_t height, bool hostWindowsToo) override;
     bool getPosition(int32_t& x, int32_t& y) override;

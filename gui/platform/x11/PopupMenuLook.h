@@ -1,6 +1,7 @@
 #pragma once
 // How the X11 pop-up menu looks: the layout of a menu level (items in columns) and its
-// drawing with the toolkit's own raster and fonts. Nothing here talks to the X server.
+// drawing with the toolkit's own raster and fonts, at the scale of the frame that shows
+// it (percent; 100 is the design size). Nothing here talks to the X server.
 
 #include <cstdint>
 #include <vector>
@@ -17,10 +18,11 @@ struct PopupLayout {
 };
 
 // Items in rows of one column; an item marked as a column break starts the next column.
-PopupLayout layoutPopup(const PopupMenu& menu);
+PopupLayout layoutPopup(const PopupMenu& menu, int32_t scalePercent = 100);
 
 // Draws a level into `surface` (of the layout's size) with item `highlighted` (or -1) lit.
-void drawPopup(PixelSurface& surface, const PopupMenu& menu, const PopupLayout& layout, int32_t highlighted);
+void drawPopup(PixelSurface& surface, const PopupMenu& menu, const PopupLayout& layout, int32_t highlighted,
+               int32_t scalePercent = 100);
 
 // Items the pointer or the keys can choose or open.
 bool isChoosable(const PopupItem& item);
@@ -33,6 +35,7 @@ int32_t itemAt(const PopupLayout& layout, CPoint where);
 CPoint placeMenu(CPoint wanted, CPoint size, const CRect& screen);
 // Where the sub-menu of an item goes: beside the parent level (right of it, or left where
 // the screen ends), its first item level with the parent's item.
-CPoint placeSubMenu(const CRect& parentOnScreen, const CRect& itemOnScreen, CPoint size, const CRect& screen);
+CPoint placeSubMenu(const CRect& parentOnScreen, const CRect& itemOnScreen, CPoint size, const CRect& screen,
+                    int32_t scalePercent = 100);
 
 }  // namespace gui::platform::x11

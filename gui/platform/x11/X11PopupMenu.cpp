@@ -29,9 +29,9 @@ struct Level {
 
 class PopupSession {
 public:
-    PopupSession(Display* display, bool followRight, const OwnerEvents& owner)
+    PopupSession(Display* display, bool followRight, int32_t percent, const OwnerEvents& owner)
         : d(display), ownerEvents(owner),
-          followedMask(followRight ? Button3Mask : Button1Mask)
+          followedMask(followRight ? Button3Mask : Button1Mask), scalePercent(percent)
     {
         const int screen = DefaultScreen(d);
         screenRect = CRect(0, 0, DisplayWidth(d, screen), DisplayHeight(d, screen));
@@ -135,7 +135,7 @@ private:
     {
         Level level;
         level.items = &items;
-        level.layout = layoutPopup(items);
+        level.layout = layoutPopup(items, scalePercent);
         const CPoint size(level.layout.width, level.layout.height);
         level.origin = levels.empty() ? placeMenu(wanted, size, screenRect) : wanted;
         level.pixels.allocate(size.h, size.v);
@@ -171,9 +171,9 @@ private:
             return;
         closeLevelsAfter(static_cast<int32_t>(l));
         const PopupItem& entry = (*parent.items)[size_t(item)];
-        const PopupLayout childLayout = layoutPopup(entry.children);
+        const PopupLayout childLayout = layoutPopup(entry.children, scalePercent);
         const CPoint at = placeSubMenu(parent.screenRect(), parent.itemOnScreen(item),
-                                       CPoint(childLayout.width, childLayout.height), screenRect);
+                                       CPoint(childLayout.width, childLayout.height), screenRect, scalePercent);
         levels[l].openChild = item;
         openLevel(entry.children, at);
     }
@@ -189,7 +189,7 @@ private:
     void paint(size_t l)
     {
         Level& level = levels[l];
-        drawPopup(level.pixels, *level.items, level.layout, level.highlighted);
+        drawPopup(level.pixels, *level.items, level.layout, level.highlighted, scalePercent);
         const auto w = static_cast<unsigned>(level.pixels.width()), h = static_cast<unsigned>(level.pixels.height());
         XImage* image = XCreateImage(d, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr, w, h, 32, 0);
         if (!image)
@@ -322,6 +322,7 @@ private:
     Display* d;
     const OwnerEvents& ownerEvents;
     unsigned int followedMask;
+    int32_t scalePercent;
     CRect screenRect;
     Visual* visual = nullptr;
     int depth = 0;
@@ -338,11 +339,11 @@ private:
 }  // namespace
 
 int32_t runPopupMenu(X11Display& connection, const PopupMenu& menu, CPoint screenPosition, bool followRightButton,
-                     const OwnerEvents& ownerEvents)
+                     int32_t scalePercent, const OwnerEvents& ownerEvents)
 {
     if (!connection.isOpen())
         return -1;
-    PopupSession session(connection.get(), followRightButton, ownerEvents);
+    PopupSession session(connection.get(), followRightButton, scalePercent, ownerEvents);
     return session.run(menu, screenPosition);
 }
 

@@ -20,7 +20,8 @@ using OwnerEvents = std::function<bool(XEvent&)>;
 // that opened it is held, releasing it over an item chooses; a click that opened it
 // leaves it open for a second click. Escape or a click outside chooses nothing; the arrow
 // keys, Return and Space work as well.
+// The menu is drawn at `scalePercent` (the frame's scale).
 int32_t runPopupMenu(X11Display& connection, const PopupMenu& menu, CPoint screenPosition, bool followRightButton,
-                     const OwnerEvents& ownerEvents);
+                     int32_t scalePercent, const OwnerEvents& ownerEvents);
 
 }  // namespace gui::platform::x11

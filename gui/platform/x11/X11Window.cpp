@@ -98,6 +98,7 @@ bool X11Window::open(int32_t width, int32_t height)
     gc = XCreateGC(d, window, 0, nullptr);
     if (!makeImage(width, height))
         return false;
+    announceSize(width, height);
     XMapWindow(d, window);
     alive = connection.checkedSync();
     return alive;
@@ -120,6 +121,17 @@ X11Window::~X11Window()
     if (ownColormap)
         XFreeColormap(d, ownColormap);
     XSync(d, False);
+}
+
+// Hosts that embed the window in a toolkit of their own (LV2 hosts, through their wrapper)
+// read its size from the size hints, and keep to them when they lay out their window.
+void X11Window::announceSize(int32_t width, int32_t height)
+{
+    XSizeHints hints{};
+    hints.flags = PMinSize | PMaxSize | PBaseSize;
+    hints.min_width = hints.max_width = hints.base_width = width;
+    hints.min_height = hints.max_height = hints.base_height = height;
+    XSetWMNormalHints(connection.get(), window, &hints);
 }
 
 // ---- the image the surface is shown through -------------------------------------------
@@ -338,7 +350,7 @@ int32_t X11Window::popupMenu(const PopupMenu& menu, CPoint screenPosition, bool 
         return -1;
     // Events of the frame's window that arrive meanwhile (exposures, its destruction) are
     // handled as usual.
-    return runPopupMenu(connection, menu, screenPosition, followRightButton, [this](XEvent& event) {
+    return runPopupMenu(connection, menu, screenPosition, followRightButton, scalePercent, [this](XEvent& event) {
         handle(event);
         return alive;
     });
@@ -355,6 +367,7 @@ bool X11Window::resize(int32_t width, int32_t height, bool hostWindowsToo)
     if (!makeImage(width, height))
         return false;
     XResizeWindow(d, window, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    announceSize(width, height);
     XWindowAttributes host{};
     connection.checkedSync();
     if (hostWindowsToo && XGetWindowAttributes(d, parentWindow, &host)) {

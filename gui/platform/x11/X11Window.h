@@ -24,11 +24,13 @@ public:
     void present(const CRect& area) override;
     void processEvents() override;
     bool isAlive() const override { return alive; }
+    void* nativeHandle() const override { return reinterpret_cast<void*>(static_cast<uintptr_t>(window)); }
     CPoint screenOrigin() override;
     CPoint pointerPosition() override;
     int32_t buttonState() override;
     void setCursor(int32_t kind) override;
     int32_t popupMenu(const PopupMenu& menu, CPoint screenPosition, bool followRightButton) override;
+    void setScalePercent(int32_t percent) override { scalePercent = percent; }
     bool setDropTarget(bool active) override { return false; }  // no drag and drop protocol here
     bool resize(int32_t width, int32_t height, bool hostWindowsToo) override;
     bool getPosition(int32_t& x, int32_t& y) override;
@@ -41,6 +43,7 @@ private:
     X11Window(Window parent, WindowEvents& events);
     bool open(int32_t width, int32_t height);
     bool makeImage(int32_t width, int32_t height);
+    void announceSize(int32_t width, int32_t height);
     void freeImage();
     void convertToImage(const CRect& area);
     void handle(XEvent& event);
@@ -64,6 +67,7 @@ private:
 
     Cursor cursors[10] = {};
     int32_t pressButtons = -1;  // buttons of the press being dispatched, until first asked for
+    int32_t scalePercent = 100;
 };
 
 }  // namespace gui::platform::x11

@@ -1,13 +1,14 @@
 -- Creates an empty Ardour session with one stereo audio track, "guitar", and saves it.
--- Run by ardour7-lua: create-session.lua SESSION_FOLDER SESSION_NAME [editor-shown]
+-- Run by ardour7-lua: create-session.lua SESSION_FOLDER SESSION_NAME [editor-shown [lv2]]
 -- With "editor-shown" the track gets the Korvalex plug-in (a Linux VST from the scan
--- cache), and the session's GUI state marks the plug-in's window as shown, so that
--- Ardour's GUI opens the plug-in's editor when it loads the session.
+-- cache, or with "lv2" the LV2 plug-in from LV2_PATH), and the session's GUI state marks
+-- the plug-in's window as shown, so that Ardour's GUI opens the plug-in's editor when it
+-- loads the session.
 io.stdout:setvbuf("no")
 
-local folder, name, option = arg[1], arg[2], arg[3]
-if not folder or not name or (option and option ~= "editor-shown") then
-  error("usage: create-session.lua SESSION_FOLDER SESSION_NAME [editor-shown]")
+local folder, name, option, format = arg[1], arg[2], arg[3], arg[4] or "vst"
+if not folder or not name or (option and option ~= "editor-shown") or (format ~= "vst" and format ~= "lv2") then
+  error("usage: create-session.lua SESSION_FOLDER SESSION_NAME [editor-shown [lv2]]")
 end
 
 local session = create_session(folder, name, 44100)
@@ -28,9 +29,10 @@ end
 local windowState, route, insert = nil, nil, nil
 if option == "editor-shown" then
   route = Session:route_by_name("guitar")
-  insert = ARDOUR.LuaAPI.new_plugin(Session, "Korvalex", ARDOUR.PluginType.LXVST, "")
+  local type = format == "lv2" and ARDOUR.PluginType.LV2 or ARDOUR.PluginType.LXVST
+  insert = ARDOUR.LuaAPI.new_plugin(Session, "Korvalex", type, "")
   if insert:isnil() then
-    error("Ardour cannot load Korvalex as a Linux VST (is it in LXVST_PATH and in the scan cache?)")
+    error("Ardour cannot load Korvalex as " .. format .. " (is it in LXVST_PATH and the scan cache, or in LV2_PATH?)")
   end
   if route:add_processor_by_index(insert, 0, nil, true) ~= 0 then
     error("cannot add the plug-in to the track")

@@ -2,8 +2,10 @@
 -- factory programs, by bouncing the track of a session made by create-session.lua.
 --
 -- Run by ardour7-lua:
---   render-program.lua SESSION_FOLDER SESSION_NAME LEFT_FILE RIGHT_FILE FRAMES PROGRAM OUT_FOLDER
+--   render-program.lua SESSION_FOLDER SESSION_NAME LEFT_FILE RIGHT_FILE FRAMES PROGRAM OUT_FOLDER [lv2]
 -- LEFT_FILE and RIGHT_FILE are names of mono files already in the session's audio folder.
+-- The plug-in is the Linux VST, or with "lv2" the LV2 plug-in, whose presets are the
+-- factory programs.
 -- Writes into OUT_FOLDER:
 --   host-values.txt  "index value" per plug-in parameter, as Ardour reads them after the
 --                    program change
@@ -14,10 +16,12 @@
 io.stdout:setvbuf("no")
 
 local folder, name, leftFile, rightFile = arg[1], arg[2], arg[3], arg[4]
-local frames, program, out = tonumber(arg[5]), tonumber(arg[6]), arg[7]
-if not (folder and name and leftFile and rightFile and frames and program and out) then
-  error("usage: render-program.lua SESSION_FOLDER SESSION_NAME LEFT RIGHT FRAMES PROGRAM OUT_FOLDER")
+local frames, program, out, format = tonumber(arg[5]), tonumber(arg[6]), arg[7], arg[8] or "vst"
+if not (folder and name and leftFile and rightFile and frames and program and out)
+    or (format ~= "vst" and format ~= "lv2") then
+  error("usage: render-program.lua SESSION_FOLDER SESSION_NAME LEFT RIGHT FRAMES PROGRAM OUT_FOLDER [lv2]")
 end
+local kParameters = 53  -- the LV2 plug-in's first 53 control ports are the VST plug-in's parameters
 
 local kSampleRate = 44100
 local kSuperclockPerSample = 282240000 / kSampleRate  -- Ardour 7 keeps audio time in superclock ticks
@@ -117,14 +121,25 @@ if AudioEngine:running() then
 end
 
 ---------------------------------------------------------------------------------------------
--- 3. The plug-in, found through the scan cache as a Linux VST, with the factory program
---    selected the way Ardour selects a VST program (its "VST:<id>:<program>" preset).
-local insert = ARDOUR.LuaAPI.new_plugin(Session, "Korvalex", ARDOUR.PluginType.LXVST, "")
+-- 3. The plug-in, found through the scan cache as a Linux VST (or on LV2_PATH as an LV2
+--    plug-in), with the factory program selected the way Ardour selects a VST program (its
+--    "VST:<id>:<program>" preset) or an LV2 preset.
+local insert
+if format == "lv2" then
+  insert = ARDOUR.LuaAPI.new_plugin(Session, "Korvalex", ARDOUR.PluginType.LV2, "")
+else
+  insert = ARDOUR.LuaAPI.new_plugin(Session, "Korvalex", ARDOUR.PluginType.LXVST, "")
+end
 if insert:isnil() then
-  error("Ardour cannot load Korvalex as a Linux VST (is it in LXVST_PATH and in the scan cache?)")
+  error("Ardour cannot load Korvalex as " .. format .. " (is it in LXVST_PATH and the scan cache, or in LV2_PATH?)")
 end
 local plugin = insert:to_insert():plugin(0)
-local uri = string.format("VST:%d:%04d", plugin:unique_id(), program)
+local uri
+if format == "lv2" then
+  uri = string.format("urn:zarelworks:korvalex:preset:%d", program)
+else
+  uri = string.format("VST:%d:%04d", plugin:unique_id(), program)
+end
 local preset = plugin:preset_by_uri(uri)
 if not preset then
   error("Ardour offers no program " .. uri)
@@ -138,7 +153,7 @@ if track:add_processor_by_index(insert, 0, nil, true) ~= 0 then
 end
 
 local values = {}
-for i = 0, plugin:parameter_count() - 1 do
+for i = 0, math.min(plugin:parameter_count(), kParameters) - 1 do
   values[#values + 1] = string.format("%d %.9g\n", i, ARDOUR.LuaAPI.get_processor_param(insert, i, true))
 end
 writeFile(out .. "/host-values.txt", table.concat(values))

@@ -66,18 +66,21 @@ is_viewable() {
 }
 
 # The viewable windows of WIDTH x HEIGHT anywhere inside a top-level window whose line in
-# `xwininfo -tree` (its name and class) matches the extended regular expression PATTERN.
+# `xwininfo -tree` (its name and class) matches the extended regular expression PATTERN,
+# in the tree's order. With a fourth argument "depth", each line is "DEPTH ID".
 windows_inside() {
-  local pattern=$1 width=$2 height=$3 id
-  for id in $(window_info -root -tree 2>/dev/null | awk -v pattern="$pattern" -v size="${width}x${height}+" '
+  local pattern=$1 width=$2 height=$3 with_depth=${4:-} depth id
+  while read -r depth id; do
+    if is_viewable "$id"; then
+      if [ "$with_depth" = depth ]; then echo "$depth $id"; else echo "$id"; fi
+    fi
+  done < <(window_info -root -tree 2>/dev/null | awk -v pattern="$pattern" -v size="${width}x${height}+" '
       $1 ~ /^0x/ {
         indent = index($0, "0x")
         if (top == 0) top = indent
         if (indent == top) { inside = ($0 ~ pattern); next }
-        if (inside && index($(NF - 1), size) == 1) print $1
-      }'); do
-    is_viewable "$id" && echo "$id"
-  done
+        if (inside && index($(NF - 1), size) == 1) print indent, $1
+      }')
 }
 
 # The first viewable top-level window whose name matches the extended regular expression.

@@ -31,10 +31,18 @@ editor_prerequisites() {
 
 # Waits for exactly one viewable 899 x 421 window inside a top-level window whose
 # `xwininfo -tree` line matches PATTERN; sets EDITOR and its screen origin EDITOR_X, EDITOR_Y.
+# With a third argument "nested", the host may wrap the panel in windows of its size (LV2
+# hosts embed it through a toolkit's socket): the windows found must then form one chain,
+# each inside the one before, and the innermost is the panel.
 find_panel() {
-  local pattern=$1 seconds=$2 found
+  local pattern=$1 seconds=$2 nesting=${3:-} found
   panel_found() {
-    found=$(windows_inside "$pattern" "$PANEL_WIDTH" "$PANEL_HEIGHT")
+    if [ "$nesting" = nested ]; then
+      found=$(windows_inside "$pattern" "$PANEL_WIDTH" "$PANEL_HEIGHT" depth |
+        awk 'NR > 1 && $1 <= depth { exit 1 } { depth = $1; last = $2 } END { if (last) print last }') || return 1
+    else
+      found=$(windows_inside "$pattern" "$PANEL_WIDTH" "$PANEL_HEIGHT")
+    fi
     [ -n "$found" ] && [ "$(wc -l <<<"$found")" -eq 1 ]
   }
   wait_until "$seconds" "one ${PANEL_WIDTH} x ${PANEL_HEIGHT} window in the host's window \"$pattern\"" panel_found ||
@@ -43,10 +51,12 @@ find_panel() {
   read -r EDITOR_X EDITOR_Y < <(window_origin "$EDITOR")
 }
 
-# korvalex-host's picture of the panel of the same plug-in file, on the same display.
+# korvalex-host's picture of the panel of the same plug-in file, on the same display
+# (further arguments are korvalex-host's options, such as --program N).
 reference_picture() {
   local build=$1 picture=$2
-  timeout 60 "$build/korvalex-host" --editor --time 0 --screenshot "$picture" "$build/korvalex.so" >/dev/null ||
+  shift 2
+  timeout 60 "$build/korvalex-host" --editor --time 0 "$@" --screenshot "$picture" "$build/korvalex.so" >/dev/null ||
     fail "korvalex-host could not take the reference picture of the panel"
 }
 

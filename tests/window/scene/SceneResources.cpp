@@ -12,9 +12,9 @@ const unsigned char kSceneBitmap[] = {
 
 }  // namespace
 
-bool gui::findBitmapResource(int32_t id, ResourceData& out)
+bool gui::findBitmapResource(int32_t id, int32_t scalePercent, ResourceData& out)
 {
-    if (id != scene::kBitmapId)
+    if (id != scene::kBitmapId || scalePercent != 100)
         return false;
     out.bytes = kSceneBitmap;
     out.size = sizeof kSceneBitmap;

@@ -23,7 +23,7 @@ bool startDisplay(std::string& why, int)
 
 void stopDisplay() {}
 
-ScreenRect popupItemOnScreen(Desktop&, size_t level, const gui::platform::PopupMenu&, size_t index)
+ScreenRect popupItemOnScreen(Desktop&, size_t level, const gui::platform::PopupMenu&, size_t index, int32_t)
 {
     ScreenRect rect;
     popupMenuItemRect(level, index, rect);

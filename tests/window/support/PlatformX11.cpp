@@ -34,7 +34,7 @@ bool startDisplay(std::string& why, int depth)
     }
     // Made before the fork: the child of a process with threads may not allocate.
     const std::string fd = std::to_string(pipeEnds[1]);
-    const std::string screen = "1280x1024x" + std::to_string(depth);
+    const std::string screen = "2048x1280x" + std::to_string(depth);  // room for a panel at 200 %
     const pid_t child = fork();
     if (child == 0) {
         prctl(PR_SET_PDEATHSIG, SIGTERM);  // a test process that dies takes its server along
@@ -77,12 +77,13 @@ void stopDisplay()
     server = 0;
 }
 
-ScreenRect popupItemOnScreen(Desktop& desktop, size_t level, const gui::platform::PopupMenu& items, size_t index)
+ScreenRect popupItemOnScreen(Desktop& desktop, size_t level, const gui::platform::PopupMenu& items, size_t index,
+                             int32_t scalePercent)
 {
     const std::vector<ScreenRect> menus = desktop.popupMenus();
     if (level >= menus.size())
         return ScreenRect{};
-    const gui::platform::x11::PopupLayout layout = gui::platform::x11::layoutPopup(items);
+    const gui::platform::x11::PopupLayout layout = gui::platform::x11::layoutPopup(items, scalePercent);
     const CRect& r = layout.items[index];
     const ScreenRect& m = menus[level];
     return ScreenRect{m.left + r.left, m.top + r.top, m.left + r.right, m.top + r.bottom};

@@ -102,9 +102,9 @@ std::string SceneReport::waitForLine(const std::string& prefix, size_t from) con
 
 // ---- the editor thread ------------------------------------------------------------------
 
-EditorThread::EditorThread(const std::string& pluginPath, EditorSession::Parent parent)
+EditorThread::EditorThread(const std::string& pluginPath, EditorSession::Parent parent, float contentScale)
 {
-    thread = std::thread([this, pluginPath, parent] { main(pluginPath, parent); });
+    thread = std::thread([this, pluginPath, parent, contentScale] { main(pluginPath, parent, contentScale); });
     std::unique_lock<std::mutex> hold(lock);
     changed.wait(hold, [this] { return started; });
 }
@@ -157,10 +157,12 @@ void EditorThread::end(Ending how)
         thread.join();
 }
 
-void EditorThread::main(std::string path, EditorSession::Parent parent)
+void EditorThread::main(std::string path, EditorSession::Parent parent, float contentScale)
 {
     std::string error;
     std::unique_ptr<PluginHost> host = PluginHost::load(path, error);
+    if (host && contentScale > 0.0f)
+        host->setContentScale(contentScale);
     std::unique_ptr<EditorSession> editor = host ? EditorSession::open(*host, error, parent) : nullptr;
     {
         std::lock_guard<std::mutex> hold(lock);

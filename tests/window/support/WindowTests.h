@@ -56,10 +56,11 @@ enum class Ending {
 };
 
 // The test plug-in loaded and its editor opened by the host library on a thread of its
-// own, idled 60 times a second until the test ends it.
+// own, idled 60 times a second until the test ends it. With a content scale, the host
+// tells the plug-in the display's scale (as some hosts do) before the editor opens.
 class EditorThread {
 public:
-    EditorThread(const std::string& pluginPath, EditorSession::Parent parent);
+    EditorThread(const std::string& pluginPath, EditorSession::Parent parent, float contentScale = 0.0f);
     ~EditorThread();  // end(CloseEditorFirst) unless ended
 
     bool opened() const { return openOk; }
@@ -74,7 +75,7 @@ public:
     bool ended() const { return finished; }
 
 private:
-    void main(std::string path, EditorSession::Parent parent);
+    void main(std::string path, EditorSession::Parent parent, float contentScale);
 
     std::thread thread;
     mutable std::mutex lock;
@@ -92,7 +93,8 @@ private:
 
 // Platform parts: the item rectangles of an open pop-up menu level (the newest is the
 // last of Desktop::popupMenus), and what the pointer looks like now.
-ScreenRect popupItemOnScreen(Desktop& desktop, size_t level, const gui::platform::PopupMenu& items, size_t index);
+ScreenRect popupItemOnScreen(Desktop& desktop, size_t level, const gui::platform::PopupMenu& items, size_t index,
+                             int32_t scalePercent = 100);
 uint64_t cursorSignature();
 
 inline int32_t centreX(const ScreenRect& r) { return (r.left + r.right) / 2; }

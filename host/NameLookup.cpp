@@ -1,4 +1,4 @@
-#include "tools/korvalex-render/NameLookup.h"
+#include "host/NameLookup.h"
 
 #include <cctype>
 #include <cstdio>

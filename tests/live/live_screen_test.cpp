@@ -1,0 +1,334 @@
+// Korvalex Live's window as a person sees and uses it, on a private Xvfb: the strip and the
+// front panel against a committed picture; the strip's menu, buttons and knob, the program
+// keys and MIDI Program Change seen in the window; the window's place kept for next time.
+
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+#include "gui/controls/COptionMenu.h"
+#include "host/Desktop.h"
+#include "host/PluginHost.h"
+#include "host/PresetFile.h"
+#include "live/Strip.h"
+#include "live/StripLayout.h"
+#include "tests/live/support/LiveTests.h"
+#include "tests/support/ReferenceImage.h"
+#include "tests/window/support/WindowTests.h"
+
+namespace {
+
+using namespace livetest;
+namespace strip = live::strip;
+
+constexpr const char* kTitleEnd = " - Korvalex Live";
+
+// The window whose title ends as Korvalex Live's do, on our own connection to the display.
+class Screen {
+public:
+    Screen() : display_(XOpenDisplay(nullptr)) {}
+    ~Screen()
+    {
+        if (display_)
+            XCloseDisplay(display_);
+    }
+
+    Window findLiveWindow()
+    {
+        Window root = 0, parent = 0, *children = nullptr;
+        unsigned int count = 0;
+        Window found = 0;
+        if (XQueryTree(display_, DefaultRootWindow(display_), &root, &parent, &children, &count)) {
+            for (unsigned int i = 0; i < count && !found; ++i)
+                if (title(children[i]).find(kTitleEnd) != std::string::npos)
+                    found = children[i];
+            XFree(children);
+        }
+        return found;
+    }
+
+    std::string title(Window w)
+    {
+        char* name = nullptr;
+        std::string text;
+        if (XFetchName(display_, w, &name) && name) {
+            text = name;
+            XFree(name);
+        }
+        return text;
+    }
+
+    // What a window manager sends when the user closes the window.
+    void askToClose(Window w)
+    {
+        XEvent event{};
+        event.xclient.type = ClientMessage;
+        event.xclient.window = w;
+        event.xclient.message_type = XInternAtom(display_, "WM_PROTOCOLS", False);
+        event.xclient.format = 32;
+        event.xclient.data.l[0] = static_cast<long>(XInternAtom(display_, "WM_DELETE_WINDOW", False));
+        XSendEvent(display_, w, False, NoEventMask, &event);
+        XSync(display_, False);
+    }
+
+private:
+    Display* display_;
+};
+
+testimage::Image imageOf(const Picture& picture)
+{
+    testimage::Image image;
+    image.width = picture.width;
+    image.height = picture.height;
+    image.pixels = picture.pixels;
+    return image;
+}
+
+// The DSP load and the xrun count change from run to run: painted over.
+void maskLiveReadings(Picture& picture)
+{
+    for (const CRect& r : {strip::kLoadRect, strip::kXrunsRect})
+        for (int32_t y = r.top; y < r.bottom && y < picture.height; ++y)
+            for (int32_t x = r.left; x < r.right && x < picture.width; ++x)
+                picture.pixels[size_t(y) * size_t(picture.width) + size_t(x)] = 0xFF00FF;
+}
+
+class LiveOnScreen : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { displayReady = windowtest::startDisplay(displayProblem); }
+    static void TearDownTestSuite() { windowtest::stopDisplay(); }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(displayReady) << displayProblem;
+        ASSERT_TRUE(server.running()) << server.problem();
+        std::string error;
+        desktop = Desktop::connect(error);
+        ASSERT_TRUE(desktop) << error;
+    }
+
+    void start(const std::vector<std::string>& args)
+    {
+        live = std::make_unique<LiveProcess>(args, scratch, server.name(), std::getenv("DISPLAY"));
+        ASSERT_TRUE(live->waitUntilReady()) << live->errors();
+        ASSERT_TRUE(waitUntil([&] { return (window = screen.findLiveWindow()) != 0 && desktop->isViewable(window); }));
+        ASSERT_TRUE(desktop->clientOrigin(window, originX, originY));
+    }
+
+    bool titleIs(const std::string& name)
+    {
+        return waitUntil([&] { return screen.title(window) == name + kTitleEnd; }, std::chrono::seconds(10));
+    }
+
+    void click(int32_t x, int32_t y)
+    {
+        desktop->moveTo(originX + x, originY + y);
+        desktop->button(1, true);
+        desktop->button(1, false);
+    }
+    void clickOn(const CRect& r) { click((r.left + r.right) / 2, (r.top + r.bottom) / 2); }
+
+    // A part of the window as it is now.
+    Picture region(const CRect& r)
+    {
+        Picture whole, part;
+        if (!desktop->capture(window, whole))
+            return part;
+        part.width = r.right - r.left;
+        part.height = r.bottom - r.top;
+        for (int32_t y = r.top; y < r.bottom; ++y)
+            for (int32_t x = r.left; x < r.right; ++x)
+                part.pixels.push_back(whole.at(x, y));
+        return part;
+    }
+
+    // The window's picture, masked, once two captures agree.
+    Picture steadyPicture()
+    {
+        Picture last, shot;
+        waitUntil([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            if (!desktop->capture(window, shot))
+                return false;
+            maskLiveReadings(shot);
+            const bool same = shot.pixels == last.pixels && shot.width > 0;
+            last = shot;
+            return same;
+        });
+        return last;
+    }
+
+    static bool displayReady;
+    static std::string displayProblem;
+    JackServer server{256};
+    Scratch scratch;
+    Screen screen;
+    std::unique_ptr<Desktop> desktop;
+    std::unique_ptr<LiveProcess> live;
+    Window window = 0;
+    int32_t originX = 0, originY = 0;
+};
+
+bool LiveOnScreen::displayReady = false;
+std::string LiveOnScreen::displayProblem;
+
+TEST_F(LiveOnScreen, WindowShowsTheStripAboveThePanel)
+{
+    start({"--no-connect", "--name", "kx"});
+    EXPECT_TRUE(titleIs("Basic Classic Clean"));
+    const Picture picture = steadyPicture();
+    EXPECT_EQ(picture.width, 899);
+    EXPECT_EQ(picture.height, strip::kHeight + 421);
+    EXPECT_TRUE(testimage::matchesReference(imageOf(picture), KORVALEX_LIVE_REFERENCE_DIR, "live-window"));
+    screen.askToClose(window);
+    EXPECT_EQ(live->waitForExit(), 0) << live->errors();
+}
+
+TEST_F(LiveOnScreen, StripKeysAndMidiChooseTheProgram)
+{
+    start({"--no-connect", "--name", "kx"});
+    ASSERT_TRUE(titleIs("Basic Classic Clean"));
+    clickOn(strip::kNextRect);
+    EXPECT_TRUE(titleIs("Basic Classic Clean Cho"));  // as hosts see it: 23 characters
+    clickOn(strip::kPreviousRect);
+    clickOn(strip::kPreviousRect);
+    EXPECT_TRUE(titleIs("Tweed Lead"));  // round the end
+
+    // The program menu: the pop-up's item for program 47, found from the menu's own layout.
+    std::string error;
+    std::unique_ptr<PluginHost> plugin = PluginHost::load(KORVALEX_PLUGIN_PATH, error);
+    ASSERT_TRUE(plugin) << error;
+    std::vector<std::string> labels;
+    for (int i = 0; i < plugin->numPrograms(); ++i) {
+        std::string name;
+        plugin->programNameIndexed(i, name);
+        char label[64];
+        std::snprintf(label, sizeof label, "%02d %s", i, name.c_str());
+        labels.push_back(label);
+    }
+    auto* menu = new COptionMenu(CRect(0, 0, 10, 10), nullptr, 0);
+    auto* presets = new COptionMenu(CRect(0, 0, 10, 10), nullptr, 0);
+    live::fillProgramMenu(*menu, *presets, labels, {});
+    const gui::platform::PopupMenu items = menu->popupMenu();
+    presets->release();
+    menu->release();
+    clickOn(strip::kProgramRect);
+    ASSERT_TRUE(waitUntil([&] { return !desktop->popupMenus().empty(); })) << "no pop-up";
+    const ScreenRect item = windowtest::popupItemOnScreen(*desktop, 0, items, 47);
+    desktop->moveTo((item.left + item.right) / 2, (item.top + item.bottom) / 2);
+    desktop->button(1, true);
+    desktop->button(1, false);
+    EXPECT_TRUE(titleIs("Fuzz"));
+
+    // Page Down and Page Up, with the pointer over the panel.
+    click(450, strip::kHeight + 200);
+    desktop->key(true, XK_Page_Down);
+    desktop->key(false, XK_Page_Down);
+    EXPECT_TRUE(titleIs("Grind"));
+    desktop->key(true, XK_Page_Up);
+    desktop->key(false, XK_Page_Up);
+    EXPECT_TRUE(titleIs("Fuzz"));
+
+    // Save: a user preset named after the program, which the sound now is.
+    clickOn(strip::kSaveRect);
+    const std::string saved = scratch.presetFolder() + "/Fuzz.fxp";
+    ASSERT_TRUE(waitUntil([&] { return fileExists(saved); }));
+    ProgramPreset preset;
+    ASSERT_TRUE(readPresetFile(saved, preset, error)) << error;
+    EXPECT_EQ(preset.name, "Fuzz");
+    EXPECT_TRUE(presetFitsPlugin(preset, plugin->effect()->uniqueID, plugin->numParams(), error)) << error;
+    EXPECT_NE(live->output().find("saved the preset \"Fuzz\""), std::string::npos);
+
+    // The gain knob, dragged 50 pixels to the right (right and up increase, 0.4 dB a
+    // pixel), held until the readout has come to rest; then two notches of the wheel down
+    // (0.5 dB each).
+    const int32_t knobX = (strip::kGainKnobRect.left + strip::kGainKnobRect.right) / 2;
+    const int32_t knobY = (strip::kGainKnobRect.top + strip::kGainKnobRect.bottom) / 2;
+    const Picture before = region(strip::kGainRect);
+    desktop->moveTo(originX + knobX, originY + knobY);
+    desktop->button(1, true);
+    for (int step = 1; step <= 10; ++step)
+        desktop->moveTo(originX + knobX + 5 * step, originY + knobY);
+    Picture shown;
+    EXPECT_TRUE(waitUntil([&] {
+        const Picture now = region(strip::kGainRect);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        shown = region(strip::kGainRect);
+        return shown.pixels != before.pixels && shown.pixels == now.pixels;  // moved, and come to rest
+    }));
+    desktop->button(1, false);
+    desktop->moveTo(originX + knobX, originY + knobY);
+    desktop->wheel(-2);
+
+    // A Program Change from the MIDI input shows in the window.
+    TestRig rig(server.name());
+    ASSERT_TRUE(rig.connectTo("kx"));
+    rig.send({0xC0, 64, 0});
+    EXPECT_TRUE(titleIs("Phone"));
+    rig.send({0xC0, 82, 0});  // the first user preset
+    EXPECT_TRUE(titleIs("Fuzz"));
+
+    screen.askToClose(window);
+    EXPECT_EQ(live->waitForExit(), 0) << live->errors();
+    const std::string state = readText(scratch.stateFile());
+    EXPECT_EQ(stateValue(state, "input-gain"), 19.0);
+    EXPECT_NE(state.find("preset = Fuzz\n"), std::string::npos) << state;
+    EXPECT_NE(state.find("window = 0 0\n"), std::string::npos) << state;
+}
+
+// A steady A2 (110 Hz with its harmonics) played 10 dB too hot: the tuner reads it, the
+// meter shows it at the top and the clip lamp lights.
+TEST_F(LiveOnScreen, TunerMeterAndClipLampShowTheInput)
+{
+    start({"--no-connect", "--name", "kx", "--input-gain", "10"});
+    std::vector<float> tone(44100);  // one second: 110 whole periods, so it loops without a seam
+    for (std::size_t i = 0; i < tone.size(); ++i) {
+        double s = 0.0;
+        for (int k = 1; k <= 6; ++k)
+            s += 0.4 / k * std::sin(2.0 * 3.14159265358979323846 * 110.0 * k * double(i) / 44100.0 + k);
+        tone[i] = static_cast<float>(s);
+    }
+    const CRect tuner(strip::kNoteRect.left, strip::kNoteRect.top, strip::kCentsRect.right, strip::kCentsRect.bottom);
+    steadyPicture();
+    const Picture silent = region(tuner);  // no pitch
+    TestRig rig(server.name());
+    ASSERT_TRUE(rig.connectTo("kx"));
+    rig.loop(tone);
+    Picture shown;
+    EXPECT_TRUE(waitUntil([&] {
+        const Picture now = region(tuner);
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        shown = region(tuner);
+        return shown.pixels != silent.pixels && shown.pixels == now.pixels;  // a reading, and a steady one
+    }));
+    EXPECT_TRUE(testimage::matchesReference(imageOf(shown), KORVALEX_LIVE_REFERENCE_DIR, "live-tuner-a2"));
+    const auto lampIsRed = [&] {
+        const Picture lamp = region(strip::kClipRect);
+        return lamp.width > 0 && lamp.at(lamp.width / 2, lamp.height / 2) == 0xFA3228;  // kRedLed
+    };
+    EXPECT_TRUE(waitUntil(lampIsRed, std::chrono::seconds(10)));
+    const Picture meter = region(strip::kMeterRect);
+    EXPECT_EQ(meter.at(meter.width - 4, meter.height / 2), 0xFA3228u) << "the top LED is lit";
+    rig.stop();
+    EXPECT_EQ(live->quit(), 0);
+}
+
+TEST_F(LiveOnScreen, WindowComesBackWhereItWas)
+{
+    std::system(("mkdir -p " + scratch.config() + "/korvalex").c_str());
+    writeText(scratch.stateFile(), "format = 1\nprogram = 58\nwindow = 120 80\n");
+    start({"--no-connect"});
+    EXPECT_TRUE(titleIs("Pandemonium"));
+    EXPECT_EQ(originX, 120);
+    EXPECT_EQ(originY, 80);
+    EXPECT_EQ(live->quit(), 0);
+    EXPECT_NE(readText(scratch.stateFile()).find("window = 120 80\n"), std::string::npos);
+}
+
+}  // namespace
