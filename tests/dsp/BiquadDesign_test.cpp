@@ -141,32 +141,30 @@ TEST(BiquadDesign, DesignersTakeTurnsAndTheAudioThreadSeesOnlyWholeDesigns)
     BiquadSnapshot last;
     ASSERT_TRUE(isWhole(c.read(last)));
 
-    // A designer stops halfway through storing while a second one starts to store: the
-    // second must wait, and the reader keeps the last whole set meanwhile. The first holds
-    // until the second is about to store and the reader has read a thousand times since, so
-    // every round overlaps the two.
-    std::atomic<int> inside{0}, overlaps{0};
-    int halfRead = 0, notTheSecond = 0;
+    // A designer stops halfway through storing while a second design starts: the second
+    // must wait, and the reader keeps the last whole set meanwhile. The first holds for a
+    // thousand reads and ten turns of this thread's, long enough for a second design that
+    // did not wait to end, which is then seen.
+    int overlaps = 0, halfRead = 0, notTheSecond = 0;
     for (int round = 0; round < 20; ++round) {
-        std::atomic<bool> trying{false};
+        std::atomic<bool> trying{false}, finished{false};
         const uint32_t first = c.beginStore();
-        ++inside;
         c.nb0 = high.nb0;
         c.na1 = high.na1;
         std::thread second([&] {
             trying = true;
-            const uint32_t stored = c.beginStore();
-            overlaps += inside.fetch_add(1) != 0;
-            c.storeNormalized(low.nb0, low.nb1, low.nb2, low.na1, low.na2);
-            --inside;
-            c.endStore(stored);
+            BiquadDesign(c, BiquadType::Peaking, kRate, 60.0f, 15.0f, 0.0f, 0.25f, BandwidthRule::Equaliser);
+            finished = true;
         });
         while (!trying)
             std::this_thread::yield();
-        for (int i = 0; i < 1000; ++i)
+        for (int i = 0; i < 1000 && !finished; ++i) {
             halfRead += c.read(last).b0 != low.nb0;
+            if (i % 100 == 99)
+                std::this_thread::yield();  // in case the second shares this core
+        }
+        overlaps += finished;
         c.storeNormalized(high.nb0, high.nb1, high.nb2, high.na1, high.na2);
-        --inside;
         c.endStore(first);
         second.join();
         notTheSecond += c.read(last).b0 != low.nb0;
