@@ -3,6 +3,7 @@
 #include <string>
 
 #include "host/PluginHost.h"
+#include "vst/KorvalexRequests.h"
 
 namespace {
 
@@ -30,4 +31,14 @@ bool cabinetInChain(PluginHost& host)
     // The engine rounds the product to a float before taking its integer part.
     const float position = host.getParameter(amplifier) * static_cast<float>(kAmplifierPositions);
     return static_cast<int>(position) < kFirstPositionWithoutCabinet;
+}
+
+bool sendCabinetResponse(PluginHost& host, const std::vector<float>& taps, double gainDb)
+{
+    KorvalexCabinetRequest request{};
+    request.size = sizeof request;
+    request.length = static_cast<VstInt32>(taps.size());
+    request.taps = taps.empty() ? nullptr : taps.data();
+    request.gainDb = static_cast<float>(gainDb);
+    return host.dispatch(effVendorSpecific, kKorvalexVendorIndex, kKorvalexCabinetRequest, &request) == 1;
 }

@@ -1,7 +1,10 @@
 #pragma once
 // What a host of Korvalex knows about the plug-in beyond the interface: the delay of its
-// speaker-cabinet stage, which it does not report as latency, and when that stage is in
-// the chain. Parameters are found by their names, as a host learns them.
+// speaker-cabinet stage, which it does not report as latency, when that stage is in the
+// chain, and the private request that puts an impulse response in place of its stored
+// cabinet responses. Parameters are found by their names, as a host learns them.
+
+#include <vector>
 
 class PluginHost;
 
@@ -14,3 +17,8 @@ constexpr double kCabinetLatencyRate = 44100.0;
 // on one of its cabinets, not on its last two positions ("-", "BYPASS"). A plug-in
 // without those parameters is taken to have it.
 bool cabinetInChain(PluginHost& host);
+
+// Sends the cabinet request (vst/KorvalexRequests.h): `taps` at 44100 Hz in place of the
+// stored responses, `gainDb` on top of the level match; no taps give the stored responses
+// back. False when the plug-in did not take it (nothing changed).
+bool sendCabinetResponse(PluginHost& host, const std::vector<float>& taps, double gainDb);

@@ -11,11 +11,13 @@
 #include <thread>
 #include <vector>
 
+#include "gui/Scale.h"
 #include "gui/platform/PlatformWindow.h"
 #include "host/NameLookup.h"
 #include "host/PluginFacts.h"
 #include "host/PluginHost.h"
 #include "live/AudioPath.h"
+#include "live/CabinetChoice.h"
 #include "live/JackSession.h"
 #include "live/LiveController.h"
 #include "live/LiveState.h"
@@ -51,6 +53,13 @@ void catchQuitSignals()
         sigaction(s, &action, nullptr);
 }
 
+// The zoom the front panel is drawn at, from its width (the strip is as wide as the panel
+// at 100 %).
+int32_t zoomOfPanel(int32_t width)
+{
+    return static_cast<int32_t>(std::lround(100.0 * width / strip::kWidth));
+}
+
 bool due(uint32_t now, uint32_t& next, uint32_t period)
 {
     if (static_cast<int32_t>(now - next) < 0)
@@ -83,9 +92,11 @@ private:
     void configurePlugin(uint32_t rate, uint32_t frames);
     bool findProgram();
     void chooseSound();
+    void chooseCabinet();
     void connectPorts();
     void connect(Port port, const std::vector<std::string>& peers);
     bool openWindow();
+    bool fitPanel(int32_t width, int32_t height);
     void closeWindow();
     void loop();
     void poll();
@@ -106,6 +117,7 @@ private:
     std::unique_ptr<JackSession> jack_;
     std::unique_ptr<PresetLibrary> presets_;
     std::unique_ptr<LiveController> controller_;
+    std::unique_ptr<CabinetChoice> cabinet_;
     std::unique_ptr<LiveWindow> window_;
     std::unique_ptr<Strip> strip_;
     std::unique_ptr<Tuner> tuner_;
@@ -165,6 +177,8 @@ int Live::run()
                                                    [this](const std::string& text, bool e) { report(text, e); });
     if (!findProgram())
         return kExitUsage;
+    cabinet_ = std::make_unique<CabinetChoice>(*plugin_, cabinetFolder(),
+                                               [this](const std::string& text, bool e) { report(text, e); });
 
     audio_ = std::make_unique<AudioPath>(plugin_->effect());
     std::string error;
@@ -181,6 +195,7 @@ int Live::run()
     configurePlugin(jack_->sampleRate(), jack_->bufferSize());
 
     chooseSound();
+    chooseCabinet();
     audio_->setInputGainDb(options_.inputGainGiven ? options_.inputGainDb : state_.inputGainDb);
     updateLatency();
 
@@ -211,6 +226,8 @@ int Live::run()
     }
     controller_->store(state_);
     state_.inputGainDb = audio_->inputGainDb();
+    state_.cabinet = cabinet_->path();
+    state_.cabinetGainDb = cabinet_->gainDb();
     if (window_) {
         int x = 0, y = 0;
         if (window_->position(x, y)) {
@@ -272,6 +289,17 @@ void Live::chooseSound()
         controller_->loadPresetFile(options_.preset);
 }
 
+// The cabinet of the last session, unless the command line asks for another. Read before
+// the first sound; a file that cannot be used leaves the program's own.
+void Live::chooseCabinet()
+{
+    cabinet_->setGainDb(options_.cabinetGainGiven ? options_.cabinetGainDb : state_.cabinetGainDb);
+    const std::string path = options_.ownCabinet ? std::string() : !options_.cabinet.empty() ? options_.cabinet
+                                                                                              : state_.cabinet;
+    if (!path.empty())
+        cabinet_->useNow(path);
+}
+
 void Live::connectPorts()
 {
     const auto saved = [&](Port port) -> std::vector<std::string> {
@@ -324,15 +352,18 @@ bool Live::openWindow()
         return false;
     }
     const int panelWidth = rect->right - rect->left, panelHeight = rect->bottom - rect->top;
+    const int32_t zoom = zoomOfPanel(panelWidth);
+    const gui::Scale scale(zoom);
     LiveWindow::Position position{state_.hasWindowPosition, state_.windowX, state_.windowY};
     std::string error;
-    window_ = LiveWindow::open(std::max(panelWidth, strip::kWidth), strip::kHeight, panelHeight, position, error);
+    window_ = LiveWindow::open(std::max(panelWidth, scale.toDeviceX(strip::kWidth)), scale.toDeviceY(strip::kHeight),
+                               panelHeight, position, error);
     if (!window_) {
         printError(error + "; run with --no-gui to play without a window");
         return false;
     }
     strip_ = std::make_unique<Strip>(
-        window_->stripArea(), *controller_, [this](double db) { audio_->setInputGainDb(db); },
+        window_->stripArea(), zoom, *controller_, *cabinet_, [this](double db) { audio_->setInputGainDb(db); },
         [this] {
             poll();
             if (editorOpen_)
@@ -344,11 +375,29 @@ bool Live::openWindow()
         poll();
         idleWindow(false);
     });
+    plugin_->setSizeWindowHandler([this](int32_t width, int32_t height) { return fitPanel(width, height); });
     plugin_->editOpen(window_->panelArea());
     editorOpen_ = true;
+    // A panel that opened at another zoom than it said (one chosen meanwhile) gets its size.
+    if (plugin_->editGetRect(&rect) && rect &&
+        (rect->right - rect->left != panelWidth || rect->bottom - rect->top != panelHeight))
+        fitPanel(rect->right - rect->left, rect->bottom - rect->top);
     for (const auto& [text, isError] : pendingMessages_)
         strip_->showMessage(text, isError, gui::platform::ticks());
     pendingMessages_.clear();
+    return true;
+}
+
+// The panel asks for another size (its zoom changed): the window takes it, and the strip
+// is drawn at the panel's zoom.
+bool Live::fitPanel(int32_t width, int32_t height)
+{
+    if (!window_ || !strip_ || width <= 0 || height <= 0)
+        return false;
+    const int32_t zoom = zoomOfPanel(width);
+    const gui::Scale scale(zoom);
+    window_->resize(std::max(width, scale.toDeviceX(strip::kWidth)), scale.toDeviceY(strip::kHeight), height);
+    strip_->setScalePercent(zoom);
     return true;
 }
 
@@ -357,8 +406,10 @@ void Live::closeWindow()
     if (editorOpen_)
         plugin_->editClose();
     editorOpen_ = false;
-    if (plugin_)
+    if (plugin_) {
         plugin_->setIdleHandler(nullptr);
+        plugin_->setSizeWindowHandler(nullptr);
+    }
     strip_.reset();
     window_.reset();
 }
@@ -380,6 +431,7 @@ void Live::poll()
     if (polling_)
         return;
     polling_ = true;
+    cabinet_->poll();
     MidiMessage message;
     while (jack_->nextMidiMessage(message)) {
         const int before = controller_->currentEntry();

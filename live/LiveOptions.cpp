@@ -24,6 +24,16 @@ std::vector<std::string> splitList(const std::string& text)
     return items;
 }
 
+double parseGain(const std::string& option, const std::string& text, double limit)
+{
+    char* end = nullptr;
+    const double db = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != 0 || !std::isfinite(db) || std::fabs(db) > limit)
+        throw UsageError(option + " takes a gain in dB from -" + std::to_string(int(limit)) + " to " +
+                         std::to_string(int(limit)));
+    return db;
+}
+
 }  // namespace
 
 LiveOptions parseLiveOptions(const std::vector<std::string>& args)
@@ -91,13 +101,17 @@ LiveOptions parseLiveOptions(const std::vector<std::string>& args)
             if (options.preset.empty())
                 throw UsageError("--preset needs a program file (.fxp)");
         } else if (arg == "-g" || arg == "--input-gain") {
-            const std::string text = takeValue();
-            char* end = nullptr;
-            options.inputGainDb = std::strtod(text.c_str(), &end);
-            if (text.empty() || *end != 0 || !std::isfinite(options.inputGainDb) ||
-                std::fabs(options.inputGainDb) > kMaxInputGainDb)
-                throw UsageError("--input-gain takes a gain in dB from -40 to 40");
+            options.inputGainDb = parseGain("--input-gain", takeValue(), kMaxInputGainDb);
             options.inputGainGiven = true;
+        } else if (arg == "--cabinet") {
+            options.cabinet = takeValue();
+            if (options.cabinet.empty())
+                throw UsageError("--cabinet needs an impulse-response file");
+        } else if (arg == "--own-cabinet") {
+            flag(options.ownCabinet, true);
+        } else if (arg == "--cabinet-gain") {
+            options.cabinetGainDb = parseGain("--cabinet-gain", takeValue(), kMaxCabinetGainDb);
+            options.cabinetGainGiven = true;
         } else if (arg == "-v" || arg == "--verbose") {
             flag(options.verbose, true);
         } else {
@@ -105,6 +119,8 @@ LiveOptions parseLiveOptions(const std::vector<std::string>& args)
                                                     : "unexpected argument '" + arg + "'");
         }
     }
+    if (options.ownCabinet && !options.cabinet.empty())
+        throw UsageError("--cabinet and --own-cabinet choose different cabinets: give one of them");
     return options;
 }
 
@@ -121,7 +137,8 @@ std::string liveUsageText()
 Korvalex Live: the Korvalex guitar amplifier as a program of its own on JACK. Plug the
 guitar into the sound card, start a JACK server, start korvalex-live, choose a sound and
 play. It shows the plug-in's front panel with a strip above it: the program menu with
-previous, next and save, the input level and gain, a tuner and the status line.
+previous, next and save, the cabinet menu, the input level and gain, a tuner and the
+status line.
 
 It does not start a JACK server itself. Start one first, for example:
   jackd -d alsa -d hw:0 -r 48000 -p 128 -n 2
@@ -149,8 +166,16 @@ Sound:
                           (-40 to 40) before the amplifier, as korvalex-render
                           --input-gain does; the programs are voiced for a DI whose
                           peaks reach about -3 dBFS
-                          Without these options the sound and the gain of the last
-                          session come back.
+      --cabinet FILE      play the impulse response (IR) in FILE in place of the
+                          program's own cabinet, as korvalex-render --cabinet does (any
+                          audio file libsndfile reads, mono or stereo, any rate, up to
+                          1 s, its loudness matched to the program's); a file that
+                          cannot be used is reported and the program's own plays
+      --own-cabinet       play the program's own cabinet
+      --cabinet-gain DB   raise (or lower) your own cabinet by DB decibels on top of
+                          the match (-40 to 40); kept for every file played
+                          Without these options the sound, the cabinet and the gains
+                          of the last session come back.
 MIDI (the MIDI input, any channel):
   Program Change n selects program n, in the order of the program menu. Control Changes
   move parameters through a map, by default:
@@ -161,7 +186,9 @@ MIDIMAP  -m, --midi-map FILE     replace the map by FILE's lines "CC = parameter
 Window:
       --no-gui            run without a window (on a rack or a small board); Ctrl-C or
                           SIGTERM ends it
-  In the window, Page Up and Page Down step through the programs.
+  In the window, Page Up and Page Down step through the programs. A right-click on the
+  panel's logo chooses its zoom (100%, 150%, 200% or automatic, from the desktop's
+  Xft.dpi); the window and the strip follow it.
 Other:
   -v, --verbose           also show the JACK library's own messages
   -h, --help              show this help and exit
@@ -169,7 +196,9 @@ Other:
 
 Files: the state of the last session is kept in $XDG_CONFIG_HOME/korvalex/live.conf
 (~/.config/korvalex/live.conf), the user presets (.fxp) in
-$XDG_DATA_HOME/korvalex/presets/ (~/.local/share/korvalex/presets/).
+$XDG_DATA_HOME/korvalex/presets/ (~/.local/share/korvalex/presets/), the IR files the
+Cabinet menu offers in $XDG_DATA_HOME/korvalex/cabinets/, the panel's zoom in
+$XDG_CONFIG_HOME/korvalex/settings.conf (as the plug-in's panel keeps it in any host).
 
 Exit status: 0 when ended by the user, 1 when it could not start (no JACK server, no
 display), 2 for a usage error, 3 when the JACK server went away while it ran (the

@@ -24,6 +24,10 @@ struct LiveOptions {
     std::string preset;      // --preset FILE.fxp
     bool inputGainGiven = false;
     double inputGainDb = 0.0;
+    std::string cabinet;     // --cabinet FILE
+    bool ownCabinet = false;  // --own-cabinet
+    bool cabinetGainGiven = false;
+    double cabinetGainDb = 0.0;
     bool verbose = false;
     bool printMidiMap = false;
     bool help = false;

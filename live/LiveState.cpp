@@ -79,6 +79,10 @@ std::string formatState(const LiveState& state)
     for (std::size_t i = 0; i < state.values.size(); ++i)
         out += "parameter " + std::to_string(i) + " = " + formatFloat(state.values[i]) + "\n";
     out += "input-gain = " + formatFloat(state.inputGainDb) + "\n";
+    if (!state.cabinet.empty())
+        out += "cabinet = " + oneLine(state.cabinet) + "\n";
+    if (state.cabinetGainDb != 0.0)
+        out += "cabinet-gain = " + formatFloat(state.cabinetGainDb) + "\n";
     for (const auto& [port, peers] : state.connections)
         for (const std::string& peer : peers)
             out += "connect " + oneLine(port) + " = " + oneLine(peer) + "\n";
@@ -134,6 +138,12 @@ bool parseState(const std::string& text, LiveState& state, std::string& reason)
             if (!parseReal(value, -kMaxInputGainDb, kMaxInputGainDb, real))
                 return fail("\"" + value + "\" is not a gain in dB");
             read.inputGainDb = real;
+        } else if (key == "cabinet") {
+            read.cabinet = value;
+        } else if (key == "cabinet-gain") {
+            if (!parseReal(value, -kMaxCabinetGainDb, kMaxCabinetGainDb, real))
+                return fail("\"" + value + "\" is not a gain in dB");
+            read.cabinetGainDb = real;
         } else if (key.rfind("connect ", 0) == 0) {
             const std::string port = trimmed(key.substr(8));
             if (port.empty() || value.empty())

@@ -1,6 +1,6 @@
 #pragma once
 // What Korvalex Live keeps from one session to the next: the program and every parameter
-// value, the input gain, the port connections and the window's position. A small text
+// value, the input gain, the cabinet, the port connections and the window's position. A small text
 // file of "key = value" lines, written whole at the end of a session.
 
 #include <map>
@@ -15,6 +15,8 @@ struct LiveState {
     std::vector<float> values;   // every parameter by index; empty: nothing saved
     std::string preset;          // the user preset the sound was loaded from, or empty
     double inputGainDb = 0.0;
+    std::string cabinet;         // the impulse-response file played, or empty: the program's own
+    double cabinetGainDb = 0.0;
     std::map<std::string, std::vector<std::string>> connections;  // our port's name: the ports it was connected to
     bool hasWindowPosition = false;
     int windowX = 0;
@@ -22,6 +24,7 @@ struct LiveState {
 };
 
 constexpr double kMaxInputGainDb = 40.0;
+constexpr double kMaxCabinetGainDb = 40.0;
 
 std::string formatState(const LiveState& state);
 // False, with the line and the reason, for text that is not a state file of this format.

@@ -47,14 +47,7 @@ bool LiveWindow::create(int width, int stripHeight, int panelHeight, Position po
     panel_ = XCreateSimpleWindow(display_, window_, 0, stripHeight, static_cast<unsigned>(width),
                                  static_cast<unsigned>(panelHeight), 0, 0, BlackPixel(display_, screen));
 
-    XSizeHints* hints = XAllocSizeHints();
-    hints->flags = PMinSize | PMaxSize | (placed ? USPosition : 0);
-    hints->min_width = hints->max_width = width;
-    hints->min_height = hints->max_height = height;
-    hints->x = position.x;
-    hints->y = position.y;
-    XSetWMNormalHints(display_, window_, hints);
-    XFree(hints);
+    fixSize(width, height, placed, position.x, position.y);
     XWMHints* wmHints = XAllocWMHints();
     wmHints->flags = InputHint | StateHint;
     wmHints->input = True;  // the keyboard focus, for Page Up and Page Down
@@ -89,6 +82,32 @@ LiveWindow::~LiveWindow()
     if (window_)
         XDestroyWindow(display_, window_);
     XCloseDisplay(display_);
+}
+
+// The user does not resize the window: its size is the panel's.
+void LiveWindow::fixSize(int width, int height, bool placed, int x, int y)
+{
+    XSizeHints* hints = XAllocSizeHints();
+    hints->flags = PMinSize | PMaxSize | (placed ? USPosition : 0);
+    hints->min_width = hints->max_width = width;
+    hints->min_height = hints->max_height = height;
+    hints->x = x;
+    hints->y = y;
+    XSetWMNormalHints(display_, window_, hints);
+    XFree(hints);
+}
+
+void LiveWindow::resize(int width, int stripHeight, int panelHeight)
+{
+    if (!window_)
+        return;
+    const int height = stripHeight + panelHeight;
+    fixSize(width, height, false, 0, 0);
+    XResizeWindow(display_, window_, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    XResizeWindow(display_, strip_, static_cast<unsigned>(width), static_cast<unsigned>(stripHeight));
+    XMoveResizeWindow(display_, panel_, 0, stripHeight, static_cast<unsigned>(width),
+                      static_cast<unsigned>(panelHeight));
+    XSync(display_, False);  // before the strip's and the panel's windows take their new sizes
 }
 
 // The key reaches this window whichever of its children holds the pointer or the focus.

@@ -32,6 +32,9 @@ public:
     void* panelArea() const { return handleOf(panel_); }
     Window topLevel() const { return window_; }
 
+    // New sizes for the areas (the front panel's zoom changed): the window takes their
+    // size, keeping its place.
+    void resize(int width, int stripHeight, int panelHeight);
     void setTitle(const std::string& title);
     // Handles the window's events: the close request and the program keys.
     void processEvents();
@@ -45,6 +48,7 @@ private:
     LiveWindow() = default;
     bool create(int width, int stripHeight, int panelHeight, Position position, std::string& error);
     void grabKey(KeySym key);
+    void fixSize(int width, int height, bool placed, int x, int y);
     static void* handleOf(Window w) { return reinterpret_cast<void*>(static_cast<uintptr_t>(w)); }
 
     Display* display_ = nullptr;

@@ -1,12 +1,12 @@
 #include "live/PresetLibrary.h"
 
-#include <dirent.h>
 #include <strings.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 
 #include "host/PresetFile.h"
+#include "live/Paths.h"
 
 namespace live {
 
@@ -25,23 +25,10 @@ bool hasExtension(const std::string& file)
 
 void PresetLibrary::rescan()
 {
-    names_.clear();
-    DIR* folder = opendir(folder_.c_str());
-    if (!folder)
-        return;
-    while (const dirent* entry = readdir(folder)) {
-        const std::string file = entry->d_name;
-        if (file[0] == '.' || !hasExtension(file))
-            continue;
-        struct stat status{};
-        if (stat((folder_ + "/" + file).c_str(), &status) == 0 && S_ISREG(status.st_mode))
-            names_.push_back(file.substr(0, file.size() - kExtensionLength));
-    }
-    closedir(folder);
-    std::sort(names_.begin(), names_.end(), [](const std::string& a, const std::string& b) {
-        const int order = strcasecmp(a.c_str(), b.c_str());
-        return order != 0 ? order < 0 : a < b;
-    });
+    names_ = filesIn(folder_, hasExtension);
+    for (std::string& name : names_)
+        name.resize(name.size() - kExtensionLength);
+    sortNames(names_);
 }
 
 int PresetLibrary::indexOf(const std::string& name) const

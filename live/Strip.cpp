@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "gui/platform/PlatformWindow.h"
+#include "live/CabinetChoice.h"
 #include "live/LiveController.h"
 #include "live/StripControls.h"
 #include "live/StripLayout.h"
@@ -50,19 +51,57 @@ void fillProgramMenu(COptionMenu& menu, COptionMenu& presetsMenu, const std::vec
     menu.addSubMenu(&presetsMenu, "User presets");
 }
 
-Strip::Strip(void* parent, LiveController& controller, std::function<void(double)> gainChanged,
-             std::function<void()> keepAlive)
-    : controller_(controller), gainChanged_(std::move(gainChanged)), keepAlive_(std::move(keepAlive))
+std::vector<std::string> fillCabinetMenu(COptionMenu& menu, const std::string& folder,
+                                         const std::vector<std::string>& files, const std::string& playing)
 {
-    frame_ = new CFrame(CRect(0, 0, kWidth, kHeight), parent, this);
+    menu.removeAllEntry();
+    menu.setNbItemsPerColumn(kMenuRows);
+    std::vector<std::string> paths;
+    const auto add = [&](const std::string& label, const std::string& path) {
+        // A name that starts with '-' must not read as one of the entries' markers.
+        if (menu.addEntry((label[0] == '-' && path.size() ? " " + label : label).c_str()))
+            paths.push_back(path);
+    };
+    add(CabinetChoice::kOwnName, "");
+    add("-", "");
+    bool playingListed = playing.empty();
+    for (const std::string& file : files) {
+        const std::string path = folder + "/" + file;
+        add(file, path);
+        playingListed = playingListed || path == playing;
+    }
+    if (files.empty())
+        add("-Gno files in " + (folder.empty() ? std::string("the cabinet folder (no HOME)") : folder + "/"), "");
+    if (!playingListed) {
+        add("-", "");
+        add(playing, playing);
+    }
+    menu.setValue(static_cast<float>(std::find(paths.begin(), paths.end(), playing) - paths.begin()));
+    return paths;
+}
+
+Strip::Strip(void* parent, int32_t scalePercent, LiveController& controller, CabinetChoice& cabinet,
+             std::function<void(double)> gainChanged, std::function<void()> keepAlive)
+    : controller_(controller),
+      cabinet_(cabinet),
+      gainChanged_(std::move(gainChanged)),
+      keepAlive_(std::move(keepAlive))
+{
+    frame_ = new CFrame(CRect(0, 0, kWidth, kHeight), parent, this, scalePercent);
     frame_->setBackgroundColor(kStripColor);
 
     frame_->addView(new PushButton(kPreviousRect, this, kPreviousTag, "<"));
-    menu_ = new ProgramMenu(kProgramRect, this, kProgramTag, [this] { refillMenu(); });
+    menu_ = new ChoiceMenu(kProgramRect, this, kProgramTag, [this] { refillMenu(); });
     presetsMenu_ = new COptionMenu(CRect(0, 0, 0, 0), this, kPresetsTag, nullptr, nullptr, kCheckCurrentStyle);
     frame_->addView(menu_);
     frame_->addView(new PushButton(kNextRect, this, kNextTag, ">"));
     frame_->addView(new PushButton(kSaveRect, this, kSaveTag, "Save"));
+
+    auto* cabinetLabel = new TextLabel(kCabinetLabelRect, kNormalFontSmaller, kRightText, false);
+    cabinetLabel->setText("CAB");
+    frame_->addView(cabinetLabel);
+    cabinetMenu_ = new ChoiceMenu(kCabinetRect, this, kCabinetTag, [this] { refillCabinetMenu(); });
+    frame_->addView(cabinetMenu_);
 
     auto* inputLabel = new TextLabel(kInputLabelRect, kNormalFontSmaller, kRightText, false);
     inputLabel->setText("INPUT");
@@ -96,6 +135,7 @@ Strip::Strip(void* parent, LiveController& controller, std::function<void(double
     message_ = new TextLabel(CRect(kStatusRect.left, kStatusRect.top, kXrunsRect.right, kXrunsRect.bottom),
                              kNormalFontSmaller, kLeftText, false);
     refillMenu();
+    refillCabinetMenu();
     note_->setText("--");
 }
 
@@ -129,6 +169,16 @@ void Strip::refillMenu()
     }
 }
 
+// The folder is read again each time the menu opens: files put there meanwhile show.
+void Strip::refillCabinetMenu()
+{
+    cabinet_.rescan();
+    cabinetPaths_ = fillCabinetMenu(*cabinetMenu_, cabinet_.folder(), cabinet_.files(), cabinet_.path());
+    cabinetMenu_->setShownText(cabinet_.name());
+}
+
+void Strip::setScalePercent(int32_t percent) { frame_->setScalePercent(percent); }
+
 void Strip::setGainDb(double db)
 {
     gainKnob_->setValue(static_cast<float>((db - kGainFloorDb) / (kGainCeilingDb - kGainFloorDb)));
@@ -155,6 +205,14 @@ void Strip::valueChanged(CDrawContext*, CControl* control)
     case kPresetsTag:
         controller_.select(controller_.factoryCount() + static_cast<int>(control->getValue()));
         break;
+    case kCabinetTag: {
+        const auto entry = static_cast<std::size_t>(control->getValue());
+        if (entry == 0)
+            cabinet_.useOwn();
+        else if (entry < cabinetPaths_.size() && !cabinetPaths_[entry].empty())
+            cabinet_.choose(cabinetPaths_[entry]);
+        break;
+    }
     case kGainTag: {
         const double db = kGainFloorDb + control->getValue() * (kGainCeilingDb - kGainFloorDb);
         const double rounded = std::round(db / kGainStepDb) * kGainStepDb;
@@ -202,6 +260,7 @@ void Strip::update(const Readings& r, uint32_t now)
 
     const int entry = controller_.currentEntry();
     menu_->setShownText(entry >= 0 ? controller_.entryLabel(entry) : controller_.programName());
+    cabinetMenu_->setShownText(cabinet_.name());
     if (messageUntil_ && !before(now, messageUntil_))
         clearMessage();
 }

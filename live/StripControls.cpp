@@ -32,9 +32,9 @@ void TextLabel::setText(const std::string& text)
 
 void TextLabel::draw(CDrawContext* context) { drawText(context, text_.c_str()); }
 
-// ---- ProgramMenu -----------------------------------------------------------------------
+// ---- ChoiceMenu ------------------------------------------------------------------------
 
-ProgramMenu::ProgramMenu(const CRect& rect, CControlListener* owner, int32_t id, std::function<void()> beforeOpening)
+ChoiceMenu::ChoiceMenu(const CRect& rect, CControlListener* owner, int32_t id, std::function<void()> beforeOpening)
     : COptionMenu(rect, owner, id, nullptr, nullptr, kCheckCurrentStyle), beforeOpening_(std::move(beforeOpening))
 {
     setFont(kNormalFont);
@@ -44,7 +44,7 @@ ProgramMenu::ProgramMenu(const CRect& rect, CControlListener* owner, int32_t id,
     setFrameColor(kFrameColor);
 }
 
-void ProgramMenu::setShownText(const std::string& text)
+void ChoiceMenu::setShownText(const std::string& text)
 {
     if (text == shown_)
         return;
@@ -52,11 +52,13 @@ void ProgramMenu::setShownText(const std::string& text)
     setDirty();
 }
 
-void ProgramMenu::draw(CDrawContext* context)
+void ChoiceMenu::draw(CDrawContext* context)
 {
     drawText(context, (" " + shown_).c_str());
-    // The arrow that says this opens a list.
+    // The arrow that says this opens a list, on a ground of its own where a long text ends.
     const int32_t x = size.right - 14, y = size.top + size.height() / 2 - 2;
+    context->setFillColor(kBoxColor);
+    context->fillRectangle(CRect(x - 4, size.top + 1, size.right - 1, size.bottom - 1));
     context->setFrameColor(kTextColor);
     for (int32_t row = 0; row < 4; ++row) {
         context->moveTo(CPoint(x + row, y + row));
@@ -64,7 +66,7 @@ void ProgramMenu::draw(CDrawContext* context)
     }
 }
 
-void ProgramMenu::trackMouse(CDrawContext* context, CPoint& where, int32_t buttons)
+void ChoiceMenu::trackMouse(CDrawContext* context, CPoint& where, int32_t buttons)
 {
     if (beforeOpening_)
         beforeOpening_();

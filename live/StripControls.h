@@ -1,7 +1,7 @@
 #pragma once
 // The strip's own controls, drawn with the toolkit's primitives (the strip has no bitmaps):
-// a text label, the program menu that shows the current program's name, a push button, a
-// level meter with its clip lamp, the tuner's cents scale and the input gain knob.
+// a text label, the menus that show what plays (program, cabinet), a push button, a level
+// meter with its clip lamp, the tuner's cents scale and the input gain knob.
 
 #include <functional>
 #include <string>
@@ -24,12 +24,13 @@ private:
     std::string text_;
 };
 
-// The program menu: its entries are the programs and presets; it shows the name of the
-// current program (which may be a user preset's or a renamed program's), and its entries
-// are brought up to date just before it opens.
-class ProgramMenu : public COptionMenu {
+// A menu that shows a text of the strip's rather than its current entry's (the program
+// menu: the current program's name, which may be a user preset's or a renamed program's;
+// the cabinet menu: the cabinet playing), and whose entries are brought up to date just
+// before it opens.
+class ChoiceMenu : public COptionMenu {
 public:
-    ProgramMenu(const CRect& rect, CControlListener* owner, int32_t id, std::function<void()> beforeOpening);
+    ChoiceMenu(const CRect& rect, CControlListener* owner, int32_t id, std::function<void()> beforeOpening);
     void setShownText(const std::string& text);
     void draw(CDrawContext* context) override;
     void trackMouse(CDrawContext* context, CPoint& where, int32_t buttons = -1) override;

@@ -1,6 +1,7 @@
 #pragma once
 // The strip above the front panel: where each control lies, its colours, and the tags the
-// strip's listener tells them apart by. Rectangles are left, top, right, bottom.
+// strip's listener tells them apart by. Rectangles are left, top, right, bottom, in the
+// strip's logical coordinates (100 %); the strip is drawn at the front panel's zoom.
 
 #include "gui/GuiTypes.h"
 
@@ -9,12 +10,13 @@ namespace live::strip {
 constexpr int32_t kWidth = 899;  // the front panel's width
 constexpr int32_t kHeight = 64;
 
-// First row: the programs, then (left free for a cabinet menu) the input.
+// First row: the programs, the cabinet, then the input.
 inline const CRect kPreviousRect{8, 6, 30, 30};
 inline const CRect kProgramRect{34, 6, 300, 30};
 inline const CRect kNextRect{304, 6, 326, 30};
 inline const CRect kSaveRect{334, 6, 384, 30};
-inline const CRect kCabinetRoom{392, 6, 560, 30};  // kept free for the cabinet menu
+inline const CRect kCabinetLabelRect{392, 6, 422, 30};
+inline const CRect kCabinetRect{426, 6, 560, 30};
 inline const CRect kInputLabelRect{566, 6, 610, 30};
 inline const CRect kMeterRect{612, 12, 744, 24};
 inline const CRect kClipRect{748, 12, 762, 24};
@@ -30,9 +32,9 @@ inline const CRect kStatusRect{392, 36, 700, 58};
 inline const CRect kLoadRect{700, 36, 800, 58};
 inline const CRect kXrunsRect{800, 36, 891, 58};
 
-enum Tag : int32_t { kPreviousTag = 1, kNextTag, kSaveTag, kProgramTag, kPresetsTag, kGainTag };
+enum Tag : int32_t { kPreviousTag = 1, kNextTag, kSaveTag, kProgramTag, kPresetsTag, kGainTag, kCabinetTag };
 
-// The program menu lists this many entries per column.
+// The program and cabinet menus list this many entries per column.
 constexpr int32_t kMenuRows = 21;
 
 constexpr CColor kStripColor{38, 38, 42, 255};

@@ -14,7 +14,7 @@ declare -A allowed=(
   [lv2]="lv2 plugin editor gui vst dsp"
   [host]="host vst"
   [irfile]="irfile dsp"
-  [live]="live plugin host gui vst"
+  [live]="live plugin host irfile gui vst"
 )
 status=0
 for folder in $(cd "$root" && git ls-files '*.cpp' '*.h' | cut -d/ -f1 | sort -u); do

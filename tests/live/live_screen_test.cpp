@@ -1,6 +1,7 @@
 // Korvalex Live's window as a person sees and uses it, on a private Xvfb: the strip and the
-// front panel against a committed picture; the strip's menu, buttons and knob, the program
-// keys and MIDI Program Change seen in the window; the window's place kept for next time.
+// front panel against a committed picture, also at the panel's zoom of 200 %; the strip's
+// menus, buttons and knob, the program keys and MIDI Program Change seen in the window; a
+// cabinet file chosen and heard; the window's place kept for next time.
 
 #include <gtest/gtest.h>
 
@@ -10,8 +11,11 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 
+#include "editor/EditorLayout.h"
+#include "gui/Scale.h"
 #include "gui/controls/COptionMenu.h"
 #include "host/Desktop.h"
 #include "host/PluginHost.h"
@@ -91,12 +95,47 @@ testimage::Image imageOf(const Picture& picture)
 }
 
 // The DSP load and the xrun count change from run to run: painted over.
-void maskLiveReadings(Picture& picture)
+void maskLiveReadings(Picture& picture, const gui::Scale& scale)
 {
-    for (const CRect& r : {strip::kLoadRect, strip::kXrunsRect})
+    for (const CRect& logical : {strip::kLoadRect, strip::kXrunsRect}) {
+        const CRect r = scale.toDevice(logical);
         for (int32_t y = r.top; y < r.bottom && y < picture.height; ++y)
             for (int32_t x = r.left; x < r.right && x < picture.width; ++x)
                 picture.pixels[size_t(y) * size_t(picture.width) + size_t(x)] = 0xFF00FF;
+    }
+}
+
+// Rows `top` to `bottom` (exclusive) of a picture.
+Picture rows(const Picture& picture, int32_t top, int32_t bottom)
+{
+    Picture part;
+    part.width = picture.width;
+    part.height = bottom - top;
+    part.pixels.assign(picture.pixels.begin() + ptrdiff_t(top) * picture.width,
+                       picture.pixels.begin() + ptrdiff_t(bottom) * picture.width);
+    return part;
+}
+
+// The program menu's items with these program labels and no user presets.
+gui::platform::PopupMenu programMenuItems(const std::vector<std::string>& labels)
+{
+    auto* menu = new COptionMenu(CRect(0, 0, 10, 10), nullptr, 0);
+    auto* presets = new COptionMenu(CRect(0, 0, 10, 10), nullptr, 0);
+    live::fillProgramMenu(*menu, *presets, labels, {});
+    const gui::platform::PopupMenu items = menu->popupMenu();
+    presets->release();
+    menu->release();
+    return items;
+}
+
+// The cabinet menu's items for the files of a folder.
+gui::platform::PopupMenu cabinetMenuItems(const std::string& folder, const std::vector<std::string>& files)
+{
+    auto* menu = new COptionMenu(CRect(0, 0, 10, 10), nullptr, 0, nullptr, nullptr, kCheckCurrentStyle);
+    live::fillCabinetMenu(*menu, folder, files, "");
+    const gui::platform::PopupMenu items = menu->popupMenu();
+    menu->release();
+    return items;
 }
 
 class LiveOnScreen : public ::testing::Test {
@@ -119,6 +158,9 @@ protected:
         ASSERT_TRUE(live->waitUntilReady()) << live->errors();
         ASSERT_TRUE(waitUntil([&] { return (window = screen.findLiveWindow()) != 0 && desktop->isViewable(window); }));
         ASSERT_TRUE(desktop->clientOrigin(window, originX, originY));
+        Picture shot;
+        ASSERT_TRUE(desktop->capture(window, shot));
+        zoom = static_cast<int32_t>(std::lround(100.0 * shot.width / strip::kWidth));
     }
 
     bool titleIs(const std::string& name)
@@ -132,11 +174,55 @@ protected:
         desktop->button(1, true);
         desktop->button(1, false);
     }
-    void clickOn(const CRect& r) { click((r.left + r.right) / 2, (r.top + r.bottom) / 2); }
-
-    // A part of the window as it is now.
-    Picture region(const CRect& r)
+    // A click on the centre of a strip control, where it is drawn at the zoom.
+    void clickOn(const CRect& logical)
     {
+        const CRect r = gui::Scale(zoom).toDevice(logical);
+        click((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    }
+
+    // Opens a pop-up menu with a click on a strip control and chooses item `index` of
+    // `items` (laid out as the menu lays them out, at the zoom) with another.
+    void chooseFromMenu(const CRect& control, const gui::platform::PopupMenu& items, size_t index)
+    {
+        clickOn(control);
+        ASSERT_TRUE(waitUntil([&] { return desktop->popupMenus().size() == 1; })) << "no pop-up";
+        const ScreenRect item = windowtest::popupItemOnScreen(*desktop, 0, items, index, zoom);
+        desktop->moveTo(windowtest::centreX(item), windowtest::centreY(item));
+        desktop->button(1, true);
+        desktop->button(1, false);
+        ASSERT_TRUE(waitUntil([&] { return desktop->popupMenus().empty(); }));
+    }
+
+    // A right-click on the panel's logo and item `index` of the zoom menu; waits until the
+    // window has `width`.
+    void chooseZoom(size_t index, int32_t width)
+    {
+        const CRect logo = gui::Scale(zoom).toDevice(editor::kAmpLogoArea);
+        desktop->moveTo(originX + (logo.left + logo.right) / 2,
+                        originY + gui::Scale(zoom).toDeviceY(strip::kHeight) + (logo.top + logo.bottom) / 2);
+        desktop->button(3, true);
+        desktop->button(3, false);
+        ASSERT_TRUE(waitUntil([&] { return desktop->popupMenus().size() == 1; })) << "no zoom menu";
+        const ScreenRect item = windowtest::popupItemOnScreen(*desktop, 0, windowtest::zoomMenuItems(), index, zoom);
+        desktop->moveTo(windowtest::centreX(item), windowtest::centreY(item));
+        desktop->button(1, true);
+        desktop->button(1, false);
+        zoom = static_cast<int32_t>(std::lround(100.0 * width / strip::kWidth));
+        // The window takes the size first; the strip and the panel are drawn at it after
+        // (their windows are black until then).
+        const int32_t stripBottom = gui::Scale(zoom).toDeviceY(strip::kHeight) - 1;
+        Picture shot;
+        ASSERT_TRUE(waitUntil([&] {
+            return desktop->capture(window, shot) && shot.width == width && shot.at(width - 1, stripBottom) != 0 &&
+                   shot.at(width - 1, shot.height - 1) != 0;
+        })) << "the window is " << shot.width << " wide";
+    }
+
+    // A part of the window as it is now: a strip control's, where it is drawn at the zoom.
+    Picture region(const CRect& logical)
+    {
+        const CRect r = gui::Scale(zoom).toDevice(logical);
         Picture whole, part;
         if (!desktop->capture(window, whole))
             return part;
@@ -156,7 +242,7 @@ protected:
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
             if (!desktop->capture(window, shot))
                 return false;
-            maskLiveReadings(shot);
+            maskLiveReadings(shot, gui::Scale(zoom));
             const bool same = shot.pixels == last.pixels && shot.width > 0;
             last = shot;
             return same;
@@ -173,6 +259,7 @@ protected:
     std::unique_ptr<LiveProcess> live;
     Window window = 0;
     int32_t originX = 0, originY = 0;
+    int32_t zoom = 100;  // the panel's, which the strip is drawn at
 };
 
 bool LiveOnScreen::displayReady = false;
@@ -212,18 +299,7 @@ TEST_F(LiveOnScreen, StripKeysAndMidiChooseTheProgram)
         std::snprintf(label, sizeof label, "%02d %s", i, name.c_str());
         labels.push_back(label);
     }
-    auto* menu = new COptionMenu(CRect(0, 0, 10, 10), nullptr, 0);
-    auto* presets = new COptionMenu(CRect(0, 0, 10, 10), nullptr, 0);
-    live::fillProgramMenu(*menu, *presets, labels, {});
-    const gui::platform::PopupMenu items = menu->popupMenu();
-    presets->release();
-    menu->release();
-    clickOn(strip::kProgramRect);
-    ASSERT_TRUE(waitUntil([&] { return !desktop->popupMenus().empty(); })) << "no pop-up";
-    const ScreenRect item = windowtest::popupItemOnScreen(*desktop, 0, items, 47);
-    desktop->moveTo((item.left + item.right) / 2, (item.top + item.bottom) / 2);
-    desktop->button(1, true);
-    desktop->button(1, false);
+    chooseFromMenu(strip::kProgramRect, programMenuItems(labels), 47);
     EXPECT_TRUE(titleIs("Fuzz"));
 
     // Page Down and Page Up, with the pointer over the panel.
@@ -321,6 +397,94 @@ TEST_F(LiveOnScreen, TunerMeterAndClipLampShowTheInput)
         return region(tuner).pixels == silent.pixels && region(strip::kMeterRect).pixels == quietMeter.pixels &&
                region(strip::kClipRect).pixels == darkLamp.pixels;
     }));
+    EXPECT_EQ(live->quit(), 0);
+}
+
+// A cabinet file chosen in the strip's menu plays, as korvalex-render plays it, and again
+// at the next start; one that cannot be used is reported in the status line and changes
+// nothing; one deleted since the last session is reported and the program's own cabinet
+// plays.
+TEST_F(LiveOnScreen, CabinetMenuChoosesAFileThatOutlivesTheSession)
+{
+    const std::string folder = scratch.data() + "/korvalex/cabinets", file = folder + "/Room 57.wav";
+    std::filesystem::create_directories(folder);
+    writeText(folder + "/broken.wav", "not audio");
+    writeText(folder + "/notes.txt", "not listed");
+    start({"--no-connect", "--name", "kx", "--program", "47"});
+    ASSERT_TRUE(titleIs("Fuzz"));
+    ASSERT_TRUE(writeMonoWav(file, cabinetResponse()));  // the menu reads the folder as it opens
+    const gui::platform::PopupMenu items = cabinetMenuItems(folder, {"broken.wav", "Room 57.wav"});
+    ASSERT_EQ(items.size(), 4u);
+
+    chooseFromMenu(strip::kCabinetRect, items, 2);
+    EXPECT_TRUE(waitUntil([&] {
+        return live->errors().find("cabinet " + folder + "/broken.wav: not an audio file") != std::string::npos;
+    })) << live->errors();
+    const auto statusShowsAnError = [&] {
+        const Picture status = region(strip::kStatusRect);
+        return std::find(status.pixels.begin(), status.pixels.end(), 0xFF7864u) != status.pixels.end();
+    };
+    EXPECT_TRUE(waitUntil(statusShowsAnError, std::chrono::seconds(10))) << "the status line shows the refusal";
+
+    const Picture before = region(strip::kCabinetRect);
+    chooseFromMenu(strip::kCabinetRect, items, 3);
+    EXPECT_TRUE(live->waitForLine("cabinet Room 57.wav: 4409 taps")) << live->output();
+    EXPECT_TRUE(waitUntil([&] { return region(strip::kCabinetRect).pixels != before.pixels; }))
+        << "the menu shows the file";
+    screen.askToClose(window);
+    EXPECT_EQ(live->waitForExit(), 0) << live->errors();
+    EXPECT_NE(readText(scratch.stateFile()).find("cabinet = " + file + "\n"), std::string::npos);
+
+    const std::vector<float> di = guitarDi(2.0);
+    std::vector<float> left, right;
+    std::string problem;
+    ASSERT_TRUE(playThroughLive({}, scratch, server.name(), di, left, right, problem)) << problem;
+    EXPECT_TRUE(sameAsRender(scratch, di, {"--program", "47", "--cabinet", file}, left, right, kCabinetFileTolerance));
+
+    std::filesystem::remove(file);
+    std::string errors;
+    ASSERT_TRUE(playThroughLive({}, scratch, server.name(), di, left, right, problem, [&](TestRig&, LiveProcess& p) {
+        errors += p.errors();  // of every take: a take played again starts without the file
+        return true;
+    })) << problem;
+    EXPECT_NE(errors.find("cabinet " + file + ": cannot read: No such file or directory; the program's own cabinet "
+                          "plays"),
+              std::string::npos)
+        << errors;
+    EXPECT_TRUE(sameAsRender(scratch, di, {"--program", "47"}, left, right));
+    EXPECT_EQ(readText(scratch.stateFile()).find("cabinet ="), std::string::npos);
+}
+
+// The panel's zoom menu: at 200 % the window takes the panel's new size and the strip is
+// drawn at the same scale above the panel (which looks as the plug-in's panel alone does),
+// its controls answering clicks where they are drawn; the next start opens at 200 %, and
+// 100 % brings the window back to its first size.
+TEST_F(LiveOnScreen, TheWindowAndTheStripFollowThePanelsZoom)
+{
+    std::filesystem::create_directories(scratch.config() + "/korvalex");
+    writeText(scratch.stateFile(), "format = 1\nprogram = 58\n");
+    start({"--no-connect", "--name", "kx"});
+    ASSERT_TRUE(titleIs("Pandemonium"));
+    ASSERT_EQ(zoom, 100);
+    chooseZoom(3, 1798);
+    const int32_t stripHeight = gui::Scale(200).toDeviceY(strip::kHeight);
+    const Picture shot = steadyPicture();
+    ASSERT_EQ(shot.height, stripHeight + 842);
+    testimage::writePng(testimage::outputDir() + "/live-window-200.png", imageOf(shot));  // for people to look at
+    EXPECT_TRUE(testimage::matchesReference(imageOf(rows(shot, 0, stripHeight)), KORVALEX_LIVE_REFERENCE_DIR,
+                                            "live-strip-200"));
+    EXPECT_TRUE(testimage::matchesReference(imageOf(rows(shot, stripHeight, shot.height)),
+                                            KORVALEX_PANEL_REFERENCE_DIR, "panel-program58-amp-page-200"));
+    clickOn(strip::kNextRect);
+    EXPECT_TRUE(titleIs("Phaser Clean"));
+    EXPECT_EQ(live->quit(), 0);
+
+    start({"--no-connect", "--name", "kx"});
+    EXPECT_EQ(zoom, 200);
+    clickOn(strip::kPreviousRect);
+    EXPECT_TRUE(titleIs("Pandemonium"));
+    chooseZoom(1, 899);
+    EXPECT_EQ(steadyPicture().height, strip::kHeight + 421);
     EXPECT_EQ(live->quit(), 0);
 }
 

@@ -45,14 +45,15 @@ protected:
     // with `renderArgs`?
     ::testing::AssertionResult playsLikeRender(const std::vector<std::string>& args,
                                                const std::vector<std::string>& renderArgs,
-                                               const std::function<bool(TestRig&, LiveProcess&)>& before = {})
+                                               const std::function<bool(TestRig&, LiveProcess&)>& before = {},
+                                               float tolerance = 0.0f)
     {
         const std::vector<float> di = guitarDi(2.0);
         std::vector<float> left, right;
         std::string problem;
         if (!playThroughLive(args, scratch, server.name(), di, left, right, problem, before))
             return ::testing::AssertionFailure() << problem;
-        return sameAsRender(scratch, di, renderArgs, left, right);
+        return sameAsRender(scratch, di, renderArgs, left, right, tolerance);
     }
 
     JackServer server{kPeriod};
@@ -186,6 +187,60 @@ TEST_F(LiveSession, PresetFilesLoadAndDamagedOnesChangeNothing)
                                                              ": is truncated: 53 parameter values need 268 bytes, "
                                                              "the file has 100") != std::string::npos;
                                 }));
+}
+
+// A cabinet file from the command line plays as korvalex-render plays it, with its gain, and
+// again at the next start; --own-cabinet puts the program's own back; a file that cannot
+// be used is reported and the program's own plays.
+TEST_F(LiveSession, CabinetFilesFromTheCommandLinePlayAsTheRenderPlaysThem)
+{
+    const std::string ir = scratch.path() + "/My 2x12.wav", notAudio = scratch.path() + "/notes.wav";
+    ASSERT_TRUE(writeMonoWav(ir, cabinetResponse()));
+    writeText(notAudio, "RIFF, but not audio");
+    const std::vector<std::string> withIr{"--program", "47", "--cabinet", ir, "--cabinet-gain", "-4"};
+    const std::vector<std::string> own{"--program", "47"};
+    {
+        const std::vector<float> di = guitarDi(0.5);
+        std::vector<float> a, b, c, d;
+        std::string errors;
+        ASSERT_TRUE(writeMonoWav(scratch.path() + "/short.wav", di));
+        ASSERT_TRUE(render(scratch.path() + "/short.wav", scratch.path() + "/ir.wav", withIr, a, b, errors)) << errors;
+        ASSERT_TRUE(render(scratch.path() + "/short.wav", scratch.path() + "/own.wav", own, c, d, errors)) << errors;
+        ASSERT_NE(a, c) << "the file must sound unlike the program's own cabinet";
+    }
+    struct Case {
+        const char* what;
+        std::vector<std::string> args;
+        const std::vector<std::string>& renderArgs;
+        std::string note;   // in the output
+        std::string error;  // in the errors
+        std::string stateLines;
+    };
+    const Case cases[] = {
+        {"a file and a gain", withIr, withIr, "cabinet My 2x12.wav: ", "",
+         "cabinet = " + ir + "\ncabinet-gain = -4\n"},
+        {"the last session's", {}, withIr, "cabinet My 2x12.wav: ", "", "cabinet = " + ir + "\n"},
+        {"the program's own", {"--own-cabinet"}, own, "", "", "cabinet-gain = -4\n"},
+        {"a file refused", {"--cabinet", notAudio}, own, "", "cabinet " + notAudio + ": not an audio file", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string output, errors;
+        EXPECT_TRUE(playsLikeRender(
+            c.args, c.renderArgs,
+            [&](TestRig&, LiveProcess& live) {
+                output = live.output();
+                errors = live.errors();
+                return true;
+            },
+            kCabinetFileTolerance));
+        EXPECT_EQ(c.note.empty(), output.find("cabinet ") == std::string::npos) << output;
+        EXPECT_NE(output.find(c.note), std::string::npos) << output;
+        EXPECT_NE(errors.find(c.error), std::string::npos) << errors;
+        const std::string state = readText(scratch.stateFile());
+        EXPECT_NE(state.find(c.stateLines), std::string::npos) << state;
+        EXPECT_EQ(c.stateLines.rfind("cabinet = ", 0) == 0, state.find("cabinet = ") != std::string::npos) << state;
+    }
 }
 
 TEST_F(LiveSession, TheServerGoingAwayEndsItWithAMessage)

@@ -246,13 +246,7 @@ TEST_F(PanelOnScreen, TheZoomMenuResizesThePanelAndTheNextPanelOpensAtTheChoice)
     ASSERT_TRUE(waitUntil([&] { return desktop->popupMenus().size() == 1; }));
     EXPECT_EQ(desktop->popupMenus().back().left, originX + logo.h);  // at the pointer
 
-    gui::platform::PopupMenu items(6);
-    const char* labels[] = {"Zoom", "100%", "150%", "200%", "", "Automatic (100%)"};
-    for (size_t i = 0; i < items.size(); ++i)
-        items[i].label = labels[i];
-    items[0].disabled = true;
-    items[4].kind = gui::platform::PopupItem::Kind::Separator;
-    const ScreenRect choice = popupItemOnScreen(*desktop, 0, items, 2);
+    const ScreenRect choice = popupItemOnScreen(*desktop, 0, zoomMenuItems(), 2);
     desktop->moveTo(centreX(choice), centreY(choice));
     desktop->button(1, true);
     desktop->button(1, false);

@@ -11,7 +11,6 @@
 #include "host/PluginHost.h"
 #include "host/PresetFile.h"
 #include "tools/korvalex-render/Errors.h"
-#include "vst/KorvalexRequests.h"
 
 namespace {
 
@@ -141,12 +140,7 @@ void PluginSession::setParameter(int index, float value)
 
 void PluginSession::useCabinetResponse(const std::vector<float>& taps, double gainDb)
 {
-    KorvalexCabinetRequest request{};
-    request.size = sizeof request;
-    request.length = static_cast<VstInt32>(taps.size());
-    request.taps = taps.data();
-    request.gainDb = static_cast<float>(gainDb);
-    if (host_->dispatch(effVendorSpecific, kKorvalexVendorIndex, kKorvalexCabinetRequest, &request) != 1)
+    if (!sendCabinetResponse(*host_, taps, gainDb))
         throw RenderFailure(path_ + ": the plug-in did not take the cabinet impulse response (a plug-in "
                             "without --cabinet support, or a response it cannot use)");
 }

@@ -215,4 +215,15 @@ void EditorThread::main(std::string path, EditorSession::Parent parent, float co
     changed.notify_all();
 }
 
+gui::platform::PopupMenu zoomMenuItems()
+{
+    gui::platform::PopupMenu items(6);
+    const char* labels[] = {"Zoom", "100%", "150%", "200%", "", "Automatic (100%)"};
+    for (size_t i = 0; i < items.size(); ++i)
+        items[i].label = labels[i];
+    items[0].disabled = true;
+    items[4].kind = gui::platform::PopupItem::Kind::Separator;
+    return items;
+}
+
 }  // namespace windowtest

@@ -97,6 +97,10 @@ ScreenRect popupItemOnScreen(Desktop& desktop, size_t level, const gui::platform
                              int32_t scalePercent = 100);
 uint64_t cursorSignature();
 
+// The items of the zoom menu a panel opens on its logo, for their places on screen, on a
+// desktop at 100 % that no host scales.
+gui::platform::PopupMenu zoomMenuItems();
+
 inline int32_t centreX(const ScreenRect& r) { return (r.left + r.right) / 2; }
 inline int32_t centreY(const ScreenRect& r) { return (r.top + r.bottom) / 2; }
 
