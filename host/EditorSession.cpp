@@ -69,20 +69,28 @@ void EditorSession::hostIdle()
     ++idles;
 }
 
-void EditorSession::run(double seconds, double rate, const std::function<bool()>& done)
+EditorSession::Clock& EditorSession::steadyClock()
 {
-    using clock = std::chrono::steady_clock;
-    const auto period = std::chrono::duration_cast<clock::duration>(std::chrono::duration<double>(1.0 / rate));
-    const auto start = clock::now();
-    auto next = start;
-    for (;;) {
+    struct Steady : Clock {
+        TimePoint now() override { return std::chrono::steady_clock::now(); }
+        void sleepUntil(TimePoint when) override { std::this_thread::sleep_until(when); }
+    };
+    static Steady clock;
+    return clock;
+}
+
+void EditorSession::run(double seconds, double rate, const std::function<bool()>& done, Clock& clock)
+{
+    const Clock::TimePoint start = clock.now();
+    for (uint64_t n = 1;; ++n) {
         idle();
-        if ((done && done()) || closeRequested())
+        if (closeRequested())
             return;
-        if (seconds >= 0 && clock::now() - start >= std::chrono::duration<double>(seconds))
+        const bool finished = !done || done();
+        if (finished && seconds >= 0 && static_cast<double>(n) / rate > seconds)
             return;
-        next += period;
-        std::this_thread::sleep_until(next);
+        const std::chrono::duration<double> due(static_cast<double>(n) / rate);
+        clock.sleepUntil(start + std::chrono::duration_cast<Clock::TimePoint::duration>(due));
     }
 }
 

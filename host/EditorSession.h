@@ -8,6 +8,7 @@
 // that opened it. An editor that asks for another size (audioMasterSizeWindow) gets it.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -37,11 +38,22 @@ public:
     bool isEditorOpen() const { return editorOpen; }
     bool closeRequested() const { return window && window->closeRequested(); }
 
+    // What the idle loop keeps time with: the steady clock, or one that a test moves.
+    struct Clock {
+        using TimePoint = std::chrono::steady_clock::time_point;
+        virtual ~Clock() = default;
+        virtual TimePoint now() = 0;
+        virtual void sleepUntil(TimePoint when) = 0;
+    };
+    static Clock& steadyClock();
+
     // The window's events, then the editor's idle request.
     void idle();
-    // Idles `rate` times a second until `done` answers true, the window is closed by the
-    // user, or `seconds` have passed (a negative time: no limit).
-    void run(double seconds, double rate, const std::function<bool()>& done = {});
+    // Idles `rate` times a second on a fixed schedule: idle n is due n / rate seconds after
+    // the first, however long each takes (a late one follows at once). Runs every idle due
+    // within `seconds` (a negative time: no limit) and then stops as soon as `done`, asked
+    // after every idle, answers true; the user closing the window stops it at once.
+    void run(double seconds, double rate, const std::function<bool()>& done = {}, Clock& clock = steadyClock());
 
     // Closes the editor, then destroys the window.
     void close();

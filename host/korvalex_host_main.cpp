@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -169,10 +168,7 @@ int showEditor(PluginHost& host, double seconds, double rate, int zoom, const st
             scriptOk = desktop && InputScript(*session, *desktop).run(steps, scriptError);
             scriptDone = true;
         });
-    const auto start = std::chrono::steady_clock::now();
-    session->run(-1.0, rate, [&] {
-        return scriptDone && std::chrono::steady_clock::now() - start >= std::chrono::duration<double>(seconds);
-    });
+    session->run(seconds, rate, [&] { return scriptDone.load(); });
     if (script.joinable()) {
         // The window may have been closed by the user while the script ran.
         while (!scriptDone)

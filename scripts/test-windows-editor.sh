@@ -19,19 +19,17 @@ wineserver_bin=/usr/lib/wine/wineserver
 
 # A display number chosen by the server itself, so that no other display is touched.
 # Room for the panel at 200 % (1798 x 842) with the window's frame.
-exec {numberfd}< <(Xvfb -displayfd 1 -screen 0 2048x1280x24 -nolisten tcp -noreset 2>/dev/null & echo "pid $!")
-read -r _ xvfb <&"$numberfd"
-read -r display <&"$numberfd" || true
-cleanup() { kill "$xvfb" 2>/dev/null || true; }
-trap cleanup EXIT
-if [ -z "$display" ]; then
+# shellcheck source=tests/hosts/editor/desktop.sh
+source "$(dirname "$0")/../tests/hosts/editor/desktop.sh"
+trap stop_private_x_server EXIT
+if ! start_private_x_server /dev/null 2048x1280x24; then
     echo "Xvfb did not start"
     exit 1
 fi
 
 # Wine's desktop process keeps the display it started with: let any earlier one end.
 "$wineserver_bin" -w
-export DISPLAY=":$display" KORVALEX_DISPLAY_TESTS=1
+export KORVALEX_DISPLAY_TESTS=1
 status=0
 log="$dir/test-window.log"
 (cd "$dir" && ctest -R '^test_window$' -V) >"$log" 2>&1 || status=1

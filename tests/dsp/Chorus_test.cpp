@@ -148,14 +148,16 @@ TEST(ChorusClear, ClearFromAnotherThreadKeepsProcessingBounded)
     chorus.setSpeed(1.0f);
     chorus.setDepth(1.0f);
     std::atomic<bool> done{false};
+    std::atomic<int> clears{0};
     std::thread clearer([&] {
-        while (!done.load()) {
+        for (; !done.load(); ++clears) {
             chorus.clear();
             chorus.setSpeed(0.7f);
         }
     });
     bool bounded = true;
-    for (int i = 0; i < 200000; ++i) {
+    // Until the other thread has cleared many times: the two certainly overlap.
+    for (int i = 0; i < 200000 || clears < 20000; ++i) {
         const float out = run(chorus, (i & 1) ? 1.0f : -1.0f);
         if (!(std::fabs(out) <= 3.0f))
             bounded = false;

@@ -8,9 +8,7 @@
 
 #include "SineMeasurement.h"
 
-using sine_measurement::kPi;
-using sine_measurement::sineGain;
-using sine_measurement::toDb;
+using namespace sine_measurement;
 
 namespace {
 

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -57,86 +58,78 @@ float onOff(bool on)
     return on ? 1.0f : 0.0f;
 }
 
+// Every setting of a case, in the order they are applied.
+std::vector<std::pair<int, float>> settingsOf(const ChainSettings& s)
+{
+    const float(&band)[3][3] = kFixed.eqBands;
+    return {{kPower, 1.0f}, {kInputHiLow, onOff(!s.shaper)}, {kVolume, s.volume}, {kPresence, kFixed.presence},
+            {kTreble, kFixed.treble}, {kMiddle, kFixed.middle}, {kBass, kFixed.bass}, {kReverb, s.reverb},
+            {kDrive, s.drive}, {kBankAB, onOff(s.bankB)}, {kAmplifier, static_cast<float>(s.amplifier) / 19.0f},
+            {kChorusBypass, onOff(s.chorusFade > 0.0f)}, {kChorusPhaser, onOff(s.modeFade > 0.0f)},
+            {kChorusSpeed, s.chorusSpeed}, {kChorusDepth, s.chorusDepth}, {kChorusMix, s.chorusMix},
+            {kDelayBypass, onOff(s.delayFade > 0.0f)}, {kDelaySpeed, s.delaySpeed}, {kDelaySustain, s.delaySustain},
+            {kDelayWidth, s.delayWidth}, {kDelayMix, s.delayMix}, {kTremoloBypass, onOff(s.tremoloFade > 0.0f)},
+            {kCenterPan, onOff(s.panFade > 0.0f)}, {kTremoloSpeed, s.tremoloSpeed}, {kTremoloDepth, s.tremoloDepth},
+            {kSpaceBypass, onOff(s.spaceFade > 0.0f)}, {kSpaceWidth, s.spaceWidth},
+            {kCompBypass, onOff(s.compressorPre)}, {kPrePostComp, 0.0f}, {kCompAttack, kFixed.compAttack},
+            {kCompRelease, kFixed.compRelease}, {kCompThreshold, kFixed.compThreshold}, {kCompRatio, kFixed.compRatio},
+            {kMakeupGain, kFixed.makeup}, {kGateBypass, onOff(s.gatePost)}, {kPrePostGate, 1.0f},
+            {kGateAttack, kFixed.gateAttack}, {kGateRelease, kFixed.gateRelease},
+            {kGateThreshold, kFixed.gateThreshold}, {kGateHold, kFixed.gateHold}, {kGateRange, kFixed.gateRange},
+            {kPeqBypass, onOff(s.equaliser)}, {kLowGain, band[0][0]}, {kLowFreq, band[0][1]}, {kLowBand, band[0][2]},
+            {kMidGain, band[1][0]}, {kMidFreq, band[1][1]}, {kMidBand, band[1][2]}, {kHiGain, band[2][0]},
+            {kHiFreq, band[2][1]}, {kHiBand, band[2][2]}, {kEqGain, s.eqGain}};
+}
+
 void configure(AmpEngine& engine, const ChainSettings& s)
 {
     for (int i = 0; i < kNumParameters; ++i)
         engine.setSetting(i, 0.0f);
-    engine.setSetting(kPower, 1.0f);
-    engine.setSetting(kInputHiLow, onOff(!s.shaper));
-    engine.setSetting(kVolume, s.volume);
-    engine.setSetting(kPresence, kFixed.presence);
-    engine.setSetting(kTreble, kFixed.treble);
-    engine.setSetting(kMiddle, kFixed.middle);
-    engine.setSetting(kBass, kFixed.bass);
-    engine.setSetting(kReverb, s.reverb);
-    engine.setSetting(kDrive, s.drive);
-    engine.setSetting(kBankAB, onOff(s.bankB));
-    engine.setSetting(kAmplifier, static_cast<float>(s.amplifier) / 19.0f);
-
-    engine.setSetting(kChorusBypass, onOff(s.chorusFade > 0.0f));
-    engine.setSetting(kChorusPhaser, onOff(s.modeFade > 0.0f));
-    engine.setSetting(kChorusSpeed, s.chorusSpeed);
-    engine.setSetting(kChorusDepth, s.chorusDepth);
-    engine.setSetting(kChorusMix, s.chorusMix);
-    engine.setSetting(kDelayBypass, onOff(s.delayFade > 0.0f));
-    engine.setSetting(kDelaySpeed, s.delaySpeed);
-    engine.setSetting(kDelaySustain, s.delaySustain);
-    engine.setSetting(kDelayWidth, s.delayWidth);
-    engine.setSetting(kDelayMix, s.delayMix);
-    engine.setSetting(kTremoloBypass, onOff(s.tremoloFade > 0.0f));
-    engine.setSetting(kCenterPan, onOff(s.panFade > 0.0f));
-    engine.setSetting(kTremoloSpeed, s.tremoloSpeed);
-    engine.setSetting(kTremoloDepth, s.tremoloDepth);
-    engine.setSetting(kSpaceBypass, onOff(s.spaceFade > 0.0f));
-    engine.setSetting(kSpaceWidth, s.spaceWidth);
-
-    engine.setSetting(kCompBypass, onOff(s.compressorPre));
-    engine.setSetting(kPrePostComp, 0.0f);
-    engine.setSetting(kCompAttack, kFixed.compAttack);
-    engine.setSetting(kCompRelease, kFixed.compRelease);
-    engine.setSetting(kCompThreshold, kFixed.compThreshold);
-    engine.setSetting(kCompRatio, kFixed.compRatio);
-    engine.setSetting(kMakeupGain, kFixed.makeup);
-    engine.setSetting(kGateBypass, onOff(s.gatePost));
-    engine.setSetting(kPrePostGate, 1.0f);
-    engine.setSetting(kGateAttack, kFixed.gateAttack);
-    engine.setSetting(kGateRelease, kFixed.gateRelease);
-    engine.setSetting(kGateThreshold, kFixed.gateThreshold);
-    engine.setSetting(kGateHold, kFixed.gateHold);
-    engine.setSetting(kGateRange, kFixed.gateRange);
-
-    engine.setSetting(kPeqBypass, onOff(s.equaliser));
-    const int bandSettings[3][3] = {
-        {kLowGain, kLowFreq, kLowBand}, {kMidGain, kMidFreq, kMidBand}, {kHiGain, kHiFreq, kHiBand}};
-    for (int band = 0; band < 3; ++band)
-        for (int k = 0; k < 3; ++k)
-            engine.setSetting(bandSettings[band][k], kFixed.eqBands[band][k]);
-    engine.setSetting(kEqGain, s.eqGain);
+    for (const auto& [index, value] : settingsOf(s))
+        engine.setSetting(index, value);
     engine.designEqualiser(kDesignSampleRate);
-}
-
-// Ten blocks of silence with the switches on: every fade reaches 1, or stops at 0.5 when its
-// switch is set to 0.5 after five blocks.
-void openFades(AmpEngine& engine, const ChainSettings& s)
-{
-    std::vector<float> silence(kBlock, 0.0f), left(kBlock), right(kBlock);
-    for (int block = 0; block < kFadeBlocks; ++block) {
-        if (block == kFadeBlocks / 2) {
-            const std::pair<int, float> halfway[] = {{kChorusBypass, s.chorusFade}, {kChorusPhaser, s.modeFade},
-                                                     {kDelayBypass, s.delayFade},   {kTremoloBypass, s.tremoloFade},
-                                                     {kCenterPan, s.panFade},       {kSpaceBypass, s.spaceFade}};
-            for (const auto& [index, fade] : halfway)
-                if (fade == 0.5f)
-                    engine.setSetting(index, 0.5f);
-        }
-        engine.stepSwitchFades();
-        engine.process(silence.data(), silence.data(), left.data(), right.data(), kBlock);
-    }
 }
 
 struct Stereo {
     std::vector<float> left, right;
 };
+
+// A setting changed at the start of the first host block that begins at or after `frame`.
+struct Change {
+    std::size_t frame;
+    int index;
+    float value;
+};
+
+// Runs a chain (the engine or the model) over `in` in host blocks of `block` frames.
+template <typename Chain>
+Stereo play(Chain& chain, const std::vector<float>& in, int block, const std::vector<Change>& changes = {})
+{
+    Stereo out{std::vector<float>(in.size()), std::vector<float>(in.size())};
+    const std::vector<float> silence(static_cast<std::size_t>(block), 0.0f);
+    std::size_t next = 0;
+    for (std::size_t start = 0; start < in.size(); start += static_cast<std::size_t>(block)) {
+        for (; next < changes.size() && changes[next].frame <= start; ++next)
+            chain.set(changes[next].index, changes[next].value);
+        const int n = static_cast<int>(std::min(in.size() - start, static_cast<std::size_t>(block)));
+        chain.runBlock(in.data() + start, silence.data(), out.left.data() + start, out.right.data() + start, n);
+    }
+    return out;
+}
+
+// Ten blocks of silence with the switches on: every fade reaches 1, or stops at 0.5 when its
+// switch is set to 0.5 after five blocks.
+template <typename Chain>
+void openFades(Chain& chain, const ChainSettings& s)
+{
+    std::vector<Change> halfway;
+    for (const auto& [index, fade] : {std::pair{kChorusBypass, s.chorusFade}, {kChorusPhaser, s.modeFade},
+                                      {kDelayBypass, s.delayFade}, {kTremoloBypass, s.tremoloFade},
+                                      {kCenterPan, s.panFade}, {kSpaceBypass, s.spaceFade}})
+        if (fade == 0.5f)
+            halfway.push_back({kFadeBlocks / 2 * kBlock, index, 0.5f});
+    play(chain, std::vector<float>(kFadeBlocks * kBlock, 0.0f), kBlock, halfway);
+}
 
 // Three partials under a decay and a slow swell, loud enough to reach the drive's and the
 // limiter's curves.
@@ -152,23 +145,28 @@ std::vector<float> testSignal(int frames, float amplitude = 0.5f)
     return x;
 }
 
-Stereo runEngine(const ChainSettings& s, const std::vector<float>& in)
-{
-    auto engine = std::make_unique<AmpEngine>();
-    configure(*engine, s);
-    openFades(*engine, s);
-    const int frames = static_cast<int>(in.size());
-    Stereo out{std::vector<float>(in.size()), std::vector<float>(in.size())};
-    const std::vector<float> silence(in.size(), 0.0f);
-    for (int start = 0; start < frames; start += kBlock) {
-        engine->stepSwitchFades();
-        engine->process(in.data() + start, silence.data() + start, out.left.data() + start,
-                        out.right.data() + start, std::min(kBlock, frames - start));
+// The engine as a host drives it.
+struct EngineChain {
+    AmpEngine engine;
+    void set(int index, float value) { engine.setSetting(index, value); }
+    void runBlock(const float* in, const float* silence, float* left, float* right, int n)
+    {
+        engine.stepSwitchFades();
+        engine.process(in, silence, left, right, n);
     }
-    return out;
+};
+
+Stereo runEngine(const ChainSettings& s, const std::vector<float>& in, int block = kBlock,
+                 const std::vector<Change>& changes = {})
+{
+    auto chain = std::make_unique<EngineChain>();
+    configure(chain->engine, s);
+    openFades(*chain, s);
+    return play(*chain, in, block, changes);
 }
 
-// The chain as it is meant to run, one sample at a time, from the blocks themselves.
+// The chain as it is meant to run, one sample at a time, from the blocks themselves; its
+// ramped quantities step block by block as the host's blocks come.
 class ChainModel {
 public:
     explicit ChainModel(const ChainSettings& settings) : s(settings)
@@ -188,10 +186,10 @@ public:
         gate.setThreshold(kFixed.gateThreshold);
         gate.setHold(kFixed.gateHold);
         gate.setRange(kFixed.gateRange);
-        selectAmplifier();
         tone.setTreble(kFixed.treble);
         tone.setMiddle(kFixed.middle);
         tone.setBass(kFixed.bass);
+        tone.setVoicing(1000.0f, 1.0f, false);  // as the engine is built
         presence.setPresence(kFixed.presence);
         // The engine's fixed room: wet 0.3, room size 0.924, damping 0.4, no dry, mono.
         reverb.setWet(0.1f);
@@ -211,43 +209,79 @@ public:
         tremolo.setDepth(1.0f);
         tremolo.setRate(s.tremoloSpeed);
         imager.setWidth(1.0f);
-        imager.setWidth(s.spaceWidth);
+        for (const auto& [index, value] : settingsOf(s))
+            set(index, value);
     }
 
-    // The silence the engine ran while its fades opened. Every block it switched on ran on
-    // every one of those samples, so the model calls each block as often; on silence only
-    // the oscillators' phases carry over, and the call count sets them.
-    void openFades()
+    // The settings that a case sets or changes and the model follows, as the engine applies them.
+    void set(int index, float value)
     {
-        for (int i = 0; i < kFadeBlocks * kBlock; ++i)
-            sample(0.0f);
+        if (index == kAmplifier)
+            selectAmplifier(static_cast<int>(value * 19.0f));
+        else if (index == kSpaceWidth)
+            imager.setWidth(value);
+        for (auto& [which, ramp] : ramps)
+            if (which == index)
+                ramp->target = value;
+        for (auto& [which, fade] : fades)
+            if (which == index)
+                fade->switchValue = value;
+        if (value == 1.0f && index == kChorusBypass)
+            chorus.clear();
+        if (value == 1.0f && index == kDelayBypass)
+            delay.clear();
+        if (value == 1.0f && index == kSpaceBypass)
+            imager.clear();
     }
 
-    Stereo run(const std::vector<float>& in)
+    // One host block: the switch fades move one step and every ramp glides to its target
+    // over the block, ending on it.
+    void runBlock(const float* in, const float*, float* left, float* right, int n)
     {
-        Stereo out{std::vector<float>(in.size()), std::vector<float>(in.size())};
-        for (std::size_t i = 0; i < in.size(); ++i) {
-            const auto [left, right] = sample(in[i]);
-            out.left[i] = left;
-            out.right[i] = right;
+        for (auto& [index, fade] : fades)
+            fade->step();
+        for (Ramp* ramp : allRamps())
+            ramp->step = (ramp->target - ramp->current) / static_cast<float>(n);
+        for (int i = 0; i < n; ++i) {
+            for (Ramp* ramp : allRamps())
+                ramp->current += ramp->step;
+            std::tie(left[i], right[i]) = sample(in[i], n);
         }
-        return out;
+        for (Ramp* ramp : allRamps())
+            ramp->current = ramp->target;
     }
 
-    std::pair<float, float> sample(float in)
+private:
+    struct Ramp {
+        float current = 0.0f, step = 0.0f, target = 0.0f;
+    };
+    // Ten steps of a tenth per block while its switch is exactly 0 or 1.
+    struct Fade : Ramp {
+        int counter = 0;
+        float switchValue = 0.0f;
+        void step()
+        {
+            if (switchValue == 1.0f && counter < kFadeBlocks)
+                target = static_cast<float>(++counter) / kFadeBlocks;
+            else if (switchValue == 0.0f && counter > 0)
+                target = static_cast<float>(--counter) / kFadeBlocks;
+        }
+    };
+
+    std::pair<float, float> sample(float in, int blockLength)
     {
         float x = in + kDenormalOffset;
         if (s.compressorPre)
             compressor.process(0, x, x);
-        if (s.chorusFade != 0.0f) {
+        if (chorusFade.current != 0.0f) {
             float ch = x, ph = x;
-            if (s.modeFade != 1.0f)
+            if (modeFade.current != 1.0f)
                 chorus.process(x, &ch);
-            if (s.modeFade != 0.0f)
+            if (modeFade.current != 0.0f)
                 ph = phaser.process(x);
-            const float w = ch + (ph - ch) * s.modeFade;
-            const float m = x + (w - x) * s.chorusMix;
-            x = x + (m - x) * s.chorusFade;
+            const float w = ch + (ph - ch) * modeFade.current;
+            const float m = x + (w - x) * chorusMix.current;
+            x = x + (m - x) * chorusFade.current;
         }
         if (s.drive >= 0.01f)
             x = drive.process(x);
@@ -256,73 +290,85 @@ public:
         if (s.shaper)
             x = shaper.process(x);
         float y = x + kDenormalOffset;
-        if (cabinetFade != 0.0f)
+        if (cabinetFade.current != 0.0f)
             y = cabinet.process(x) + kDenormalOffset;
-        x = x + (y - x) * cabinetFade + kDenormalOffset;
+        x = x + (y - x) * cabinetFade.current + kDenormalOffset;
         x = tone.process(0, x) * 0.5f;
         presence.process(0, 0.0f, x);
-        if (s.reverb >= 0.01f) {
+        if (reverbAmount.current >= 0.01f) {
             float r;
             reverb.process(x, r);
-            x = x + s.reverb * r;
+            x = x + reverbAmount.current * r;
         }
         if (s.equaliser)
-            x = equaliser.process(x) * (s.eqGain * 2.0f);
+            x = equaliser.process(x) * (eqGain.current * 2.0f);
         limiter.process(x);
 
         float left = x, right = x;
-        if (s.delayFade != 0.0f) {
+        if (delayFade.current != 0.0f) {
             float a, b;
             delay.process(x, a, b);
             const float w = s.delayWidth;
             const float a2 = w * a + (1.0f - w) * b;
             const float b2 = (1.0f - w) * a2 + w * b;
-            left = x + (a2 - x) * s.delayFade;
-            right = x + (b2 - x) * s.delayFade;
+            left = x + (a2 - x) * delayFade.current;
+            right = x + (b2 - x) * delayFade.current;
         }
         left += kDenormalOffset;
         right += kDenormalOffset;
 
-        if (s.tremoloFade != 0.0f) {
+        if (tremoloFade.current != 0.0f) {
             const float g = tremolo.next(0);
-            const float d = s.tremoloDepth;
+            const float d = tremoloDepth.current;
             const float tl = left * (1.0f - d) + left * g * d;
             const float tr = right * (1.0f - d) + right * g * d;
             float ml = tl, mr = tr;
-            if (s.panFade != 0.0f) {
+            if (panFade.current != 0.0f) {
                 const float pl = left + ((1.0f - g) * left - left) * d;
                 const float pr = right + (g * right - right) * d;
-                ml = tl + (pl - tl) * s.panFade;
-                mr = tr + (pr - tr) * s.panFade;
+                ml = tl + (pl - tl) * panFade.current;
+                mr = tr + (pr - tr) * panFade.current;
             }
-            left = left + (ml - left) * s.tremoloFade;
-            right = right + (mr - right) * s.tremoloFade;
+            left = left + (ml - left) * tremoloFade.current;
+            right = right + (mr - right) * tremoloFade.current;
         }
-        if (s.spaceFade != 0.0f) {
+        if (spaceFade.current != 0.0f) {
             float wl, wr;
-            imager.process(left, right, wl, wr, kBlock);
-            left = left + (wl - left) * s.spaceFade;
-            right = right + (wr - right) * s.spaceFade;
+            imager.process(left, right, wl, wr, blockLength);
+            left = left + (wl - left) * spaceFade.current;
+            right = right + (wr - right) * spaceFade.current;
         }
-        return {left * 2.0f * s.volume, right * 2.0f * s.volume};
+        return {left * 2.0f * volume.current, right * 2.0f * volume.current};
     }
 
-private:
-    // Positions come in threes per cabinet: no notch, a notch at 1500 Hz, one at 500 Hz.
-    void selectAmplifier()
+    // Positions come in threes per cabinet: no notch, a notch at 1500 Hz, one at 500 Hz;
+    // the last two fade the cabinet out and leave the rest as it was.
+    void selectAmplifier(int position)
     {
-        if (s.amplifier >= 18) {
-            tone.setVoicing(500.0f, 1.0f, false);
+        cabinetFade.switchValue = position < 18 ? 1.0f : 0.0f;
+        if (position >= 18)
             return;
-        }
-        cabinetFade = 1.0f;
-        cabinet.select(s.amplifier / 3 + (s.bankB ? 6 : 0));
-        const int voicing = s.amplifier % 3;
+        cabinet.select(position / 3 + (s.bankB ? 6 : 0));
+        const int voicing = position % 3;
         tone.setVoicing(voicing == 2 ? 500.0f : 1500.0f, 1.0f, voicing != 0);
     }
 
+    std::vector<Ramp*> allRamps()
+    {
+        return {&volume, &reverbAmount, &tremoloDepth, &chorusMix, &eqGain, &cabinetFade, &spaceFade,
+                &panFade, &chorusFade, &delayFade, &tremoloFade, &modeFade};
+    }
+
     const ChainSettings s;
-    float cabinetFade = 0.0f;
+    Ramp volume, reverbAmount, tremoloDepth, chorusMix, eqGain;
+    Fade cabinetFade, spaceFade, panFade, chorusFade, delayFade, tremoloFade, modeFade;
+    const std::pair<int, Ramp*> ramps[5] = {
+        {kVolume, &volume}, {kReverb, &reverbAmount}, {kTremoloDepth, &tremoloDepth}, {kChorusMix, &chorusMix},
+        {kEqGain, &eqGain}};
+    // In the engine's order of stepping; the cabinet's follows the amplifier's position.
+    const std::pair<int, Fade*> fades[7] = {
+        {-1, &cabinetFade}, {kSpaceBypass, &spaceFade}, {kCenterPan, &panFade}, {kChorusBypass, &chorusFade},
+        {kDelayBypass, &delayFade}, {kTremoloBypass, &tremoloFade}, {kChorusPhaser, &modeFade}};
     Compressor compressor{44100};
     Chorus chorus{44100};
     Phaser phaser{44100};
@@ -340,11 +386,12 @@ private:
     Imager imager{44100};
 };
 
-Stereo runModel(const ChainSettings& s, const std::vector<float>& in)
+Stereo runModel(const ChainSettings& s, const std::vector<float>& in, int block = kBlock,
+                const std::vector<Change>& changes = {})
 {
     auto model = std::make_unique<ChainModel>(s);
-    model->openFades();
-    return model->run(in);
+    openFades(*model, s);
+    return play(*model, in, block, changes);
 }
 
 float peak(const std::vector<float>& x)
@@ -356,10 +403,11 @@ float peak(const std::vector<float>& x)
 }
 
 // Every sample of both channels within rounding of the model; the first mismatch is shown.
-::testing::AssertionResult matchesModel(const ChainSettings& s, const std::vector<float>& in)
+::testing::AssertionResult matchesModel(const ChainSettings& s, const std::vector<float>& in, int block = kBlock,
+                                        const std::vector<Change>& changes = {})
 {
-    const Stereo engine = runEngine(s, in);
-    const Stereo model = runModel(s, in);
+    const Stereo engine = runEngine(s, in, block, changes);
+    const Stereo model = runModel(s, in, block, changes);
     for (int channel = 0; channel < 2; ++channel) {
         const std::vector<float>& got = channel == 0 ? engine.left : engine.right;
         const std::vector<float>& want = channel == 0 ? model.left : model.right;
@@ -376,71 +424,88 @@ float peak(const std::vector<float>& x)
     return ::testing::AssertionSuccess();
 }
 
+// All stages at once, the cabinet and equaliser included.
+ChainSettings everyStage(bool bankB)
+{
+    ChainSettings s;
+    s.compressorPre = true;
+    s.chorusFade = 1.0f;
+    s.modeFade = 0.5f;
+    s.drive = 0.3f;
+    s.gatePost = true;
+    s.shaper = true;
+    s.amplifier = bankB ? 16 : 8;
+    s.bankB = bankB;
+    s.reverb = 0.4f;
+    s.equaliser = true;
+    s.eqGain = 0.6f;
+    s.delayFade = 1.0f;
+    s.delayWidth = 0.5f;
+    s.tremoloFade = 1.0f;
+    s.panFade = 0.5f;
+    s.spaceFade = 1.0f;
+    s.volume = 0.7f;
+    return s;
+}
+
 }  // namespace
 
-TEST(ProcessingChain, ChorusSectionRunsBeforeTheDrive)
+TEST(ProcessingChain, EveryStageAndCrossfadeAsTheModelRunsIt)
 {
-    // Modulation and distortion do not commute: the wrong order sounds different.
-    const auto in = testSignal(kMeasuredFrames);
+    // Fades settled at 1, or held at 0.5 halfway. In turn: the chorus section before the
+    // drive (modulation and distortion do not commute); chorus and phaser crossfaded and
+    // mixed; the delay's width between its taps; tremolo and auto-pan on a stereo pair; the
+    // Space imager; the volume; all stages at once, each place shows.
+    std::vector<ChainSettings> cases;
     for (float mode : {0.0f, 1.0f}) {
-        ChainSettings s;
+        ChainSettings& s = cases.emplace_back();
         s.chorusFade = 1.0f;
         s.modeFade = mode;
         s.drive = 0.4f;
-        EXPECT_TRUE(matchesModel(s, in)) << (mode == 0.0f ? "chorus" : "phaser");
     }
-}
-
-TEST(ProcessingChain, ChorusAndPhaserCrossfades)
-{
-    // Halfway between chorus and phaser, mixed with the dry signal, faded in fully or halfway.
-    const auto in = testSignal(kMeasuredFrames);
-    for (float chorusFade : {1.0f, 0.5f}) {
+    for (float fade : {1.0f, 0.5f}) {
         for (float mix : {0.3f, 1.0f}) {
-            ChainSettings s;
-            s.chorusFade = chorusFade;
+            ChainSettings& s = cases.emplace_back();
+            s.chorusFade = fade;
             s.modeFade = 0.5f;
             s.chorusMix = mix;
-            EXPECT_TRUE(matchesModel(s, in)) << "chorus fade " << chorusFade << ", mix " << mix;
         }
-    }
-}
-
-TEST(ProcessingChain, DelayWidthMixesTheTapsOnBothSides)
-{
-    const auto in = testSignal(kMeasuredFrames);
-    for (float width : {0.0f, 0.5f, 1.0f}) {
-        for (float fade : {1.0f, 0.5f}) {
-            ChainSettings s;
+        for (float width : {0.0f, 0.5f, 1.0f}) {
+            ChainSettings& s = cases.emplace_back();
             s.delayFade = fade;
             s.delayWidth = width;
-            EXPECT_TRUE(matchesModel(s, in)) << "width " << width << ", delay fade " << fade;
         }
-    }
-    // Width 0 puts the second tap on both sides; width 1 keeps the taps apart.
-    ChainSettings narrow;
-    narrow.delayFade = 1.0f;
-    narrow.delayWidth = 0.0f;
-    const Stereo mono = runEngine(narrow, in);
-    EXPECT_EQ(mono.left, mono.right);
-    narrow.delayWidth = 1.0f;
-    const Stereo wide = runEngine(narrow, in);
-    EXPECT_NE(wide.left, wide.right);
-}
-
-TEST(ProcessingChain, TremoloAndAutoPanFollowTheOscillator)
-{
-    const auto in = testSignal(kMeasuredFrames);
-    for (float pan : {0.0f, 0.5f, 1.0f}) {
-        for (float fade : {1.0f, 0.5f}) {
-            ChainSettings s;
-            s.delayFade = 1.0f;  // a stereo pair, so that each side's own formula shows
+        for (float pan : {0.0f, 0.5f, 1.0f}) {
+            ChainSettings& s = cases.emplace_back();
+            s.delayFade = 1.0f;
             s.delayWidth = 0.7f;
             s.tremoloFade = fade;
             s.panFade = pan;
-            EXPECT_TRUE(matchesModel(s, in)) << "pan fade " << pan << ", tremolo fade " << fade;
+        }
+        for (float width : {0.3f, 0.8f}) {
+            ChainSettings& s = cases.emplace_back();
+            s.delayFade = 1.0f;
+            s.delayWidth = 0.8f;
+            s.spaceFade = fade;
+            s.spaceWidth = width;
         }
     }
+    for (float volume : {0.1f, 0.85f, 1.0f}) {
+        ChainSettings& s = cases.emplace_back();
+        s.delayFade = 1.0f;
+        s.delayWidth = 0.6f;
+        s.volume = volume;
+    }
+    cases.push_back(everyStage(false));
+    cases.push_back(everyStage(true));
+    const auto in = testSignal(kMeasuredFrames);
+    for (std::size_t c = 0; c < cases.size(); ++c)
+        EXPECT_TRUE(matchesModel(cases[c], in)) << "case " << c;
+
+    // Width 0 puts the second tap on both sides; width 1 keeps the taps apart.
+    const Stereo narrow = runEngine(cases[4], in), wide = runEngine(cases[6], in);
+    EXPECT_EQ(narrow.left, narrow.right);
+    EXPECT_NE(wide.left, wide.right);
 }
 
 TEST(ProcessingChain, AutoPanMovesTheSidesInOppositeDirections)
@@ -473,57 +538,23 @@ TEST(ProcessingChain, AutoPanMovesTheSidesInOppositeDirections)
     }
 }
 
-TEST(ProcessingChain, SpaceCrossfadesTheImager)
+TEST(ProcessingChain, GlidesAndFadesInFlightFollowTheHostsBlocksWhateverTheirLength)
 {
-    const auto in = testSignal(kMeasuredFrames);
-    for (float fade : {1.0f, 0.5f}) {
-        for (float width : {0.3f, 0.8f}) {
-            ChainSettings s;
-            s.delayFade = 1.0f;
-            s.delayWidth = 0.8f;
-            s.spaceFade = fade;
-            s.spaceWidth = width;
-            EXPECT_TRUE(matchesModel(s, in)) << "space fade " << fade << ", width " << width;
-        }
-    }
-}
-
-TEST(ProcessingChain, OutputIsTwiceTheVolume)
-{
-    const auto in = testSignal(kMeasuredFrames);
-    for (float volume : {0.1f, 0.5f, 0.85f, 1.0f}) {
-        ChainSettings s;
-        s.delayFade = 1.0f;
-        s.delayWidth = 0.6f;
-        s.volume = volume;
-        EXPECT_TRUE(matchesModel(s, in)) << "volume " << volume;
-    }
-}
-
-TEST(ProcessingChain, EveryStageInItsPlace)
-{
-    // All stages at once, the cabinet and equaliser included: a stage run in the wrong
-    // place, or left out, shows.
-    const auto in = testSignal(kMeasuredFrames);
-    for (bool bankB : {false, true}) {
-        ChainSettings s;
-        s.compressorPre = true;
-        s.chorusFade = 1.0f;
-        s.modeFade = 0.5f;
-        s.drive = 0.3f;
-        s.gatePost = true;
-        s.shaper = true;
-        s.amplifier = bankB ? 16 : 8;
-        s.bankB = bankB;
-        s.reverb = 0.4f;
-        s.equaliser = true;
-        s.eqGain = 0.6f;
-        s.delayFade = 1.0f;
-        s.delayWidth = 0.5f;
-        s.tremoloFade = 1.0f;
-        s.panFade = 0.5f;
-        s.spaceFade = 1.0f;
-        s.volume = 0.7f;
-        EXPECT_TRUE(matchesModel(s, in)) << (bankB ? "bank B" : "bank A");
-    }
+    // Every ramped quantity on its way: levels and mixes glide over one host block, switches
+    // crossfade over ten, the Space width's gains settle by 7 / block length per sample.
+    // Changed at the start and again after 6000 frames, while the first glides and fades are
+    // still moving; the reverb's amount crosses its threshold inside a block, both ways; the
+    // chorus and delay come back empty. Block lengths around the engine's pieces of 128.
+    const std::vector<Change> changes = {
+        {0, kVolume, 0.3f},          {0, kReverb, 0.005f},        {0, kTremoloDepth, 0.2f},
+        {0, kChorusMix, 0.1f},       {0, kEqGain, 0.9f},          {0, kSpaceWidth, 0.2f},
+        {0, kChorusBypass, 0.0f},    {0, kChorusPhaser, 1.0f},    {0, kCenterPan, 0.0f},
+        {0, kDelayBypass, 0.0f},     {0, kAmplifier, 1.0f},       {6000, kVolume, 0.6f},
+        {6000, kReverb, 0.5f},       {6000, kTremoloDepth, 0.9f}, {6000, kChorusMix, 0.7f},
+        {6000, kEqGain, 0.3f},       {6000, kSpaceWidth, 0.9f},   {6000, kChorusBypass, 1.0f},
+        {6000, kDelayBypass, 1.0f},  {6000, kCenterPan, 1.0f},    {6000, kSpaceBypass, 0.0f},
+        {6000, kAmplifier, 8.0f / 19.0f}};
+    const auto in = testSignal(3 * 4096);
+    for (int block : {1, 100, 128, 129, 512, 4096})
+        EXPECT_TRUE(matchesModel(everyStage(true), in, block, changes)) << "host blocks of " << block;
 }

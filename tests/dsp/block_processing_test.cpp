@@ -1,14 +1,13 @@
 // Every block's n-sample process gives the same samples in pieces of any length as in one
 // call, its state carried from one call to the next (and so also as one call per sample);
-// the oscillator-driven blocks also as their per-sample calls; and the engine, which runs its chain stage
-// by stage over pieces of a block, gives the same samples whatever the host's block length
-// once its ramps and fades have settled.
+// the oscillator-driven blocks also as their per-sample calls. (The engine, which runs its
+// chain stage by stage over pieces of a block, is held to its per-sample model for host
+// blocks of every length in the processing chain's tests.)
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <functional>
-#include <memory>
 #include <random>
 #include <vector>
 
@@ -233,51 +232,5 @@ TEST(BlockProcessing, ModulationAndDelaysInPiecesEqualSampleBySample)
                 delayAndImager(delayB, imagerB, x, secondB.data() + offset, n);
                 offset += static_cast<size_t>(n);
             });
-    }
-}
-
-// Once every ramp and fade has reached its target, the host's block length changes
-// nothing: not the pieces the engine cuts blocks into, nor the stretches its fades and
-// ramps select.
-TEST(BlockProcessing, SettledEngineGivesTheSameSamplesForAnyHostBlockLength)
-{
-    auto makeEngine = [] {
-        auto e = std::make_unique<AmpEngine>();
-        for (int i = 0; i < kNumParameters; ++i)
-            e->setSetting(i, 0.5f);
-        for (int index : {kPower, kChorusBypass, kDelayBypass, kTremoloBypass, kCompBypass, kGateBypass,
-                          kPeqBypass, kCenterPan, kBankAB, kChorusPhaser})
-            e->setSetting(index, 1.0f);
-        for (int index : {kSpaceBypass, kInputHiLow, kPrePostGate})
-            e->setSetting(index, 0.0f);
-        e->setSetting(kDrive, 0.6f);
-        e->setSetting(kReverb, 0.3f);
-        e->setSetting(kGateThreshold, 0.3f);
-        e->setSetting(kAmplifier, 13.0f / 19.0f);
-        e->designEqualiser(kDesignSampleRate);
-        // Settle: more than ten blocks, so every fade is complete.
-        std::vector<float> warm(64 * 20, 0.1f), out(warm.size());
-        for (size_t start = 0; start < warm.size(); start += 64) {
-            e->stepSwitchFades();
-            e->process(warm.data() + start, warm.data() + start, out.data() + start, out.data() + start, 64);
-        }
-        return e;
-    };
-    const std::vector<float> in = guitarLike(9000, 0.5f);
-    std::vector<float> reference;
-    for (int block : {1, 37, 128, 129, 1000}) {
-        auto engine = makeEngine();
-        std::vector<float> left(in.size()), right(in.size()), silence(in.size(), 0.0f);
-        for (size_t start = 0; start < in.size(); start += static_cast<size_t>(block)) {
-            const int n = std::min(block, static_cast<int>(in.size() - start));
-            engine->stepSwitchFades();
-            engine->process(in.data() + start, silence.data() + start, left.data() + start, right.data() + start, n);
-        }
-        if (reference.empty()) {
-            reference = left;
-            continue;
-        }
-        for (size_t i = 0; i < in.size(); ++i)
-            ASSERT_EQ(left[i], reference[i]) << "block " << block << " sample " << i;
     }
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <memory>
 #include <random>
@@ -337,12 +338,14 @@ TEST(CabinetConvolver, PlanningFromTwoThreadsAtOnce)
 TEST(CabinetConvolver, SelectFromAnotherThreadWhileProcessing)
 {
     CabinetConvolver c;
+    std::atomic<bool> selected{false};
     std::thread t([&] {
         for (int i = 0; i < 20000; ++i)
             c.select(i % 13);
+        selected = true;
     });
     double peak = 0.0;
-    for (int i = 0; i < 40000; ++i) {
+    for (int i = 0; i < 40000 || !selected; ++i) {  // until every choice was made meanwhile
         const float y = c.process(std::sin(0.05f * static_cast<float>(i)));
         peak = std::max(peak, static_cast<double>(std::fabs(y)));
     }

@@ -59,6 +59,7 @@ TEST(CabinetRequest, MalformedRequestsAreAnsweredZeroAndChangeNothing)
     const std::vector<float> long_(kKorvalexCabinetMaxTaps + 1, 0.1f);
     const VstInt32 size = sizeof(KorvalexCabinetRequest);
     const KorvalexCabinetRequest good{size, 500, taps.data(), 0.0f};
+    const float beyondLimit = std::nextafter(kKorvalexCabinetGainLimitDb, 100.0f);
     struct Case {
         const char* what;
         KorvalexCabinetRequest request;
@@ -80,8 +81,8 @@ TEST(CabinetRequest, MalformedRequestsAreAnsweredZeroAndChangeNothing)
         {"a tap not finite", {size, 500, notFinite.data(), 0.0f}, false, kKorvalexVendorIndex, kKorvalexCabinetRequest},
         {"silence", {size, 500, silent.data(), 0.0f}, false, kKorvalexVendorIndex, kKorvalexCabinetRequest},
         {"gain not a number", {size, 500, taps.data(), NAN}, false, kKorvalexVendorIndex, kKorvalexCabinetRequest},
-        {"gain too high", {size, 500, taps.data(), 41.0f}, false, kKorvalexVendorIndex, kKorvalexCabinetRequest},
-        {"gain too low", {size, 500, taps.data(), -41.0f}, false, kKorvalexVendorIndex, kKorvalexCabinetRequest},
+        {"gain too high", {size, 500, taps.data(), beyondLimit}, false, kKorvalexVendorIndex, kKorvalexCabinetRequest},
+        {"gain too low", {size, 500, taps.data(), -beyondLimit}, false, kKorvalexVendorIndex, kKorvalexCabinetRequest},
     };
     std::unique_ptr<PluginHost> host = startedPlugin();
     ASSERT_TRUE(host);
@@ -89,7 +90,10 @@ TEST(CabinetRequest, MalformedRequestsAreAnsweredZeroAndChangeNothing)
         EXPECT_EQ(send(*host, c.nullPointer ? nullptr : &c.request, c.index, c.value), 0) << c.what;
     EXPECT_EQ(render(*host), expected) << "a refused request changed the sound";
 
-    // The same plug-in takes the good request and sounds different from then on.
-    EXPECT_EQ(send(*host, &good), 1);
+    // The same plug-in takes good requests, at the gain limits too, and sounds different from then on.
+    for (float gainDb : {kKorvalexCabinetGainLimitDb, -kKorvalexCabinetGainLimitDb, 0.0f}) {
+        const KorvalexCabinetRequest request{size, 500, taps.data(), gainDb};
+        EXPECT_EQ(send(*host, &request), 1) << gainDb;
+    }
     EXPECT_NE(render(*host), render(*untouched));
 }

@@ -14,22 +14,22 @@ TEST_F(LoadedPlugin, AutomationWhileProcessingStaysFinite)
     constexpr int kBlocks = 400;
     constexpr int kFrames = 128;
     std::atomic<bool> done{false};
+    std::atomic<unsigned> changes{0};
 
     std::thread automation([&] {
-        unsigned step = 0;
-        while (!done.load()) {
+        for (unsigned step = 0; !done.load(); changes = ++step) {
             const int index = static_cast<int>(step % kNumParameters);
             const float value = static_cast<float>((step * 7919u) % 101u) / 100.0f;
             host->setParameter(index == kPower ? kVolume : index, value);
             if (step % 97 == 0)
                 host->setProgram(static_cast<VstIntPtr>(step % kNumPrograms));
-            ++step;
         }
     });
 
     std::vector<float> inLeft(kFrames), inRight(kFrames), outLeft(kFrames), outRight(kFrames);
     bool finite = true;
-    for (int block = 0; block < kBlocks; ++block) {
+    // Until the automation has made many changes meanwhile: the two certainly overlap.
+    for (int block = 0; block < kBlocks || changes < 5000; ++block) {
         for (int i = 0; i < kFrames; ++i) {
             inLeft[i] = 0.3f * std::sin(0.05f * static_cast<float>(block * kFrames + i));
             inRight[i] = 0.0f;

@@ -32,6 +32,9 @@ float play(PluginHost& host, double seconds, float amplitude = 0.5f)
 
 TEST_F(LoadedPlugin, MetersFollowCompressionAndGating)
 {
+    // Both read 1 from the start and while their blocks are off.
+    EXPECT_EQ(host->getParameter(kCompressorMeterIndex), 1.0f);
+    EXPECT_EQ(host->getParameter(kGateMeterIndex), 1.0f);
     host->setParameter(kCompBypass, 0.0f);
     host->setParameter(kGateBypass, 0.0f);
     play(*host, 0.2);

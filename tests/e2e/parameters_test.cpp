@@ -32,6 +32,19 @@ std::string shown(PluginHost& host, int index, float value)
     host.setParameter(index, value);
     return host.parameterDisplay(index);
 }
+
+// 16 blocks of 512 frames (long enough for a switch fade to move) of decaying tones on the
+// left input: both output channels, one after the other.
+std::vector<float> heard(PluginHost& host)
+{
+    constexpr std::size_t kFrames = 8192;
+    std::vector<float> in(kFrames), silence(kFrames, 0.0f), left(kFrames), right(kFrames);
+    for (std::size_t i = 0; i < kFrames; ++i)
+        in[i] = 0.3f * std::sin(0.02f * static_cast<float>(i)) * std::exp(-static_cast<float>(i % 2048) / 600.0f);
+    host.processStereo(in.data(), silence.data(), left.data(), right.data(), kFrames, 512);
+    left.insert(left.end(), right.begin(), right.end());
+    return left;
+}
 }  // namespace
 
 TEST_F(LoadedPlugin, NamesAndEmptyLabels)
@@ -55,44 +68,73 @@ TEST_F(LoadedPlugin, IndicesWithoutANameLeaveTheBufferUntouched)
     }
 }
 
-TEST_F(LoadedPlugin, PercentTextsTruncateTheFloat)
+TEST_F(LoadedPlugin, DisplayTextsFollowTheirRules)
 {
-    EXPECT_EQ(shown(*host, kPresence, 0.7f), "69");
-    EXPECT_EQ(shown(*host, kTreble, 0.89f), "88");
-    EXPECT_EQ(shown(*host, kTreble, 0.2f), "20");
-    EXPECT_EQ(shown(*host, kTreble, 0.05f), "05");
-    EXPECT_EQ(shown(*host, kTreble, 0.0f), "00");
-    EXPECT_EQ(shown(*host, kTreble, 1.0f), "100");
+    // The percent rule truncates the float (0.7 lies just below, "69"); the scaled rules.
+    const struct {
+        int index;
+        float value;
+        const char* text;
+    } texts[] = {{kPresence, 0.7f, "69"},       {kTreble, 0.89f, "88"},        {kTreble, 0.2f, "20"},
+                 {kTreble, 0.05f, "05"},        {kTreble, 0.0f, "00"},         {kTreble, 1.0f, "100"},
+                 {kEqGain, 0.5f, "0.0"},        {kLowGain, 0.0f, "-15.0"},     {kHiGain, 1.0f, "15.0"},
+                 {kDelaySpeed, 0.0f, "5.000"},  {kDelaySpeed, 1.0f, "650.000"}, {kLowFreq, 0.5f, "325"},
+                 {kMidFreq, 0.5f, "2200"},      {kHiFreq, 0.5f, "7000"},       {kLowBand, 0.5f, "112"},
+                 {kAmplifier, 1.0f / 19.0f, "0.05"}, {kHiFreq, 1.0f, "12000"}, {kMidBand, 1.0f, "200"}};
+    for (const auto& t : texts)
+        EXPECT_EQ(shown(*host, t.index, t.value), t.text) << "parameter " << t.index << " at " << t.value;
 }
 
-TEST_F(LoadedPlugin, SwitchTextsTestAboveZero)
+// Every switch at values strictly between 0 and 1 (0.5 above all) and at 0 and 1: its text
+// names what its rule makes of the value, and the sound is that of 0 or 1 accordingly. Most
+// switches count as on above 0 (Power, Input HiLow: exactly 0 is off); the crossfaded ones
+// move only at exactly 0 or 1 and otherwise stay where they were; the equaliser runs its
+// filters only at exactly 1 (at EQ Gain 0.5, its step is then unity).
+TEST(Parameters, SwitchesBetweenZeroAndOneFollowTheirRules)
 {
-    EXPECT_EQ(shown(*host, kPower, 0.3f), "On");
-    EXPECT_EQ(shown(*host, kPower, 0.0f), "Off");
-    EXPECT_EQ(shown(*host, kInputHiLow, 1.0f), "High");
-    EXPECT_EQ(shown(*host, kInputHiLow, 0.0f), "Low");
-    EXPECT_EQ(shown(*host, kPrePostComp, 1.0f), "Post");
-    EXPECT_EQ(shown(*host, kPrePostGate, 0.0f), "Pre");
-    EXPECT_EQ(shown(*host, kChorusPhaser, 1.0f), "Phaser");
-    EXPECT_EQ(shown(*host, kChorusPhaser, 0.0f), "Chorus");
-    EXPECT_EQ(shown(*host, kCenterPan, 0.01f), "Pan");
-    EXPECT_EQ(shown(*host, kCenterPan, 0.0f), "Center");
-}
-
-TEST_F(LoadedPlugin, ScaledTexts)
-{
-    EXPECT_EQ(shown(*host, kEqGain, 0.5f), "0.0");
-    EXPECT_EQ(shown(*host, kLowGain, 0.0f), "-15.0");
-    EXPECT_EQ(shown(*host, kHiGain, 1.0f), "15.0");
-    EXPECT_EQ(shown(*host, kDelaySpeed, 0.0f), "5.000");
-    EXPECT_EQ(shown(*host, kDelaySpeed, 1.0f), "650.000");
-    EXPECT_EQ(shown(*host, kLowFreq, 0.5f), "325");
-    EXPECT_EQ(shown(*host, kMidFreq, 0.5f), "2200");
-    EXPECT_EQ(shown(*host, kHiFreq, 0.5f), "7000");
-    EXPECT_EQ(shown(*host, kLowBand, 0.5f), "112");
-    EXPECT_EQ(shown(*host, kAmplifier, 1.0f / 19.0f), "0.05");
-    EXPECT_EQ(shown(*host, kHiFreq, 1.0f), "12000");
-    EXPECT_EQ(shown(*host, kMidBand, 1.0f), "200");
+    enum class Rule { OnAboveZero, Holds, OnlyAtOne };
+    const struct {
+        int index;
+        const char *on, *off;
+        Rule rule;
+    } switches[] = {
+        {kPower, "On", "Off", Rule::OnAboveZero},          {kBankAB, "On", "Off", Rule::OnAboveZero},
+        {kInputHiLow, "High", "Low", Rule::OnAboveZero},   {kCompBypass, "On", "Off", Rule::OnAboveZero},
+        {kPrePostComp, "Post", "Pre", Rule::OnAboveZero},  {kGateBypass, "On", "Off", Rule::OnAboveZero},
+        {kPrePostGate, "Post", "Pre", Rule::OnAboveZero},  {kTremoloBypass, "On", "Off", Rule::Holds},
+        {kCenterPan, "Pan", "Center", Rule::Holds},        {kChorusBypass, "On", "Off", Rule::Holds},
+        {kChorusPhaser, "Phaser", "Chorus", Rule::Holds},  {kDelayBypass, "On", "Off", Rule::Holds},
+        {kSpaceBypass, "On", "Off", Rule::Holds},          {kPeqBypass, "On", "Off", Rule::OnlyAtOne}};
+    // Every stage sounds: the compressor acting, the gate shut before the drive (27 dB down)
+    // and open after it, drive, cabinet, equaliser bands.
+    auto instance = [&](int index, float from) {
+        auto host = loadPlugin();
+        host->setProgram(58);
+        for (auto [i, v] : {std::pair<int, float>{kCompBypass, 1.0f}, {kCompThreshold, 0.8f}, {kGateBypass, 1.0f},
+                            {kPrePostGate, 0.0f}, {kGateThreshold, 0.9f}, {kGateRange, 0.3f}, {kDrive, 0.5f},
+                            {kPeqBypass, 1.0f}, {kLowGain, 0.9f}, {kEqGain, 0.5f}, {kAmplifier, 4.0f / 19.0f},
+                            {kInputHiLow, 1.0f}, {index, from}})
+            host->setParameter(i, v);
+        heard(*host);  // the fades settle
+        return host;
+    };
+    for (const auto& s : switches) {
+        for (float from : {0.0f, 1.0f}) {
+            for (float value : {1e-6f, 0.5f, std::nextafter(1.0f, 0.0f), 0.0f, 1.0f}) {
+                SCOPED_TRACE(testing::Message() << "parameter " << s.index << " from " << from << " to " << value);
+                const bool holds = s.rule == Rule::Holds && value != 0.0f && value != 1.0f;
+                const bool on = holds ? from == 1.0f : s.rule == Rule::OnlyAtOne ? value == 1.0f : value > 0.0f;
+                auto probe = instance(s.index, from), same = instance(s.index, from), other = instance(s.index, from);
+                EXPECT_EQ(shown(*probe, s.index, value), value > 0.0f ? s.on : s.off);
+                if (!holds)  // (setting 1 again would clear a delay line that holding keeps)
+                    same->setParameter(s.index, on ? 1.0f : 0.0f);
+                other->setParameter(s.index, on ? 0.0f : 1.0f);
+                const std::vector<float> expected = heard(*same);
+                EXPECT_EQ(firstDifference(heard(*probe), expected), -1) << "heard as " << (on ? "on" : "off");
+                EXPECT_NE(firstDifference(expected, heard(*other)), -1) << "the switch makes no difference here";
+            }
+        }
+    }
 }
 
 TEST_F(LoadedPlugin, DisplayTextsFitTheNominalBuffer)
@@ -105,9 +147,9 @@ TEST_F(LoadedPlugin, DisplayTextsFitTheNominalBuffer)
 
 TEST_F(LoadedPlugin, EditorPageStoresAThresholdedSetting)
 {
-    host->setParameter(kEditorPage, 0.7f);
+    host->setParameter(kEditorPage, 0.5f);
     EXPECT_EQ(host->getParameter(kEditorPage), 1.0f);
-    host->setParameter(kEditorPage, 0.49f);
+    host->setParameter(kEditorPage, std::nextafter(0.5f, 0.0f));
     EXPECT_EQ(host->getParameter(kEditorPage), 0.0f);
 }
 
@@ -123,12 +165,7 @@ TEST(Parameters, IndicesOutsideTheSetChangeNothing)
     probed->setProgram(kProgram);
     untouched->setProgram(kProgram);
 
-    constexpr std::size_t kFrames = 8192;
-    std::vector<float> in(kFrames), silence(kFrames, 0.0f);
-    for (std::size_t i = 0; i < kFrames; ++i)
-        in[i] = 0.4f * std::sin(0.02f * static_cast<float>(i)) * std::exp(-static_cast<float>(i % 4096) / 2000.0f);
-    std::vector<float> probedLeft(kFrames), probedRight(kFrames), left(kFrames), right(kFrames);
-
+    std::vector<float> sound;
     const VstInt32 outside[] = {53, 54, 55, 56, 60, 1000, std::numeric_limits<VstInt32>::max(), -1, -53,
                                 std::numeric_limits<VstInt32>::min()};
     for (VstInt32 index : outside) {
@@ -146,26 +183,17 @@ TEST(Parameters, IndicesOutsideTheSetChangeNothing)
             EXPECT_EQ(probed->getParameter(53), 0.0f);
             EXPECT_EQ(probed->getParameter(60), 0.0f);
             EXPECT_EQ(probed->getParameter(-1), 0.0f);
-            // Long enough for a switch fade to move: 16 blocks.
-            probed->processStereo(in.data(), silence.data(), probedLeft.data(), probedRight.data(), kFrames, 512);
-            untouched->processStereo(in.data(), silence.data(), left.data(), right.data(), kFrames, 512);
-            EXPECT_EQ(firstDifference(probedLeft, left), -1) << "left output";
-            EXPECT_EQ(firstDifference(probedRight, right), -1) << "right output";
+            sound = heard(*untouched);
+            EXPECT_EQ(firstDifference(heard(*probed), sound), -1) << "the sound";
             if (HasFailure())
                 return;  // every side effect of the first offending call is reported
         }
     }
     EXPECT_EQ(probed->programName(), "Pandemonium");
     float level = 0.0f;
-    for (float v : left)
+    for (float v : sound)
         level = std::max(level, std::fabs(v));
     EXPECT_GT(level, 0.01f) << "the comparison needs sound to compare";
-}
-
-TEST_F(LoadedPlugin, MetersReadOneWhileTheirBlocksAreOff)
-{
-    EXPECT_EQ(host->getParameter(kCompressorMeterIndex), 1.0f);
-    EXPECT_EQ(host->getParameter(kGateMeterIndex), 1.0f);
 }
 
 TEST_F(LoadedPlugin, NonFiniteValuesChangeNothing)

@@ -32,14 +32,15 @@ inline int64_t countPixels(const gui::PixelSurface& s, uint32_t rgb)
     return n;
 }
 
-// The smallest rectangle holding every pixel of colour `rgb` (empty when there is none).
-inline CRect boundsOf(const gui::PixelSurface& s, uint32_t rgb)
+// The smallest rectangle holding every pixel for which `ink` holds (empty when there is none).
+template <typename Ink>
+CRect boundsWhere(const gui::PixelSurface& s, Ink ink)
 {
     CRect r(INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN);
     bool any = false;
     for (int32_t y = 0; y < s.height(); ++y)
         for (int32_t x = 0; x < s.width(); ++x)
-            if (s.pixel(x, y) == rgb) {
+            if (ink(s.pixel(x, y))) {
                 any = true;
                 r.left = std::min(r.left, x);
                 r.top = std::min(r.top, y);
@@ -49,21 +50,14 @@ inline CRect boundsOf(const gui::PixelSurface& s, uint32_t rgb)
     return any ? r : CRect();
 }
 
-// Pixels that differ from `background`.
+// Pixels of colour `rgb`; pixels that differ from `background`.
+inline CRect boundsOf(const gui::PixelSurface& s, uint32_t rgb)
+{
+    return boundsWhere(s, [rgb](uint32_t p) { return p == rgb; });
+}
 inline CRect inkBounds(const gui::PixelSurface& s, uint32_t background)
 {
-    CRect r(INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN);
-    bool any = false;
-    for (int32_t y = 0; y < s.height(); ++y)
-        for (int32_t x = 0; x < s.width(); ++x)
-            if (s.pixel(x, y) != background) {
-                any = true;
-                r.left = std::min(r.left, x);
-                r.top = std::min(r.top, y);
-                r.right = std::max(r.right, x + 1);
-                r.bottom = std::max(r.bottom, y + 1);
-            }
-    return any ? r : CRect();
+    return boundsWhere(s, [background](uint32_t p) { return p != background; });
 }
 
 inline std::string referenceDir() { return KORVALEX_GUI_REFERENCE_DIR; }

@@ -128,7 +128,7 @@ TEST_F(FrameTest, ModalViewTakesEveryPressAndWheel)
     second->release();
 }
 
-TEST_F(FrameTest, TabWithNothingFocusableAnswersMinusOne)
+TEST_F(FrameTest, KeysGoToTheFocusViewThenTheModalViewAndTabMovesTheFocus)
 {
     CKeyCode tab;
     tab.virt = kVKeyTab;
@@ -141,9 +141,26 @@ TEST_F(FrameTest, TabWithNothingFocusableAnswersMinusOne)
     EXPECT_EQ(frame->getFocusView(), view);
     CKeyCode up;
     up.virt = kVKeyUp;
-    EXPECT_EQ(frame->keyDown(up), 1);  // the focus view gets keys first
+    EXPECT_EQ(frame->keyDown(up), 1);
     ASSERT_EQ(view->keys.size(), 1u);
     EXPECT_EQ(view->keys[0], kVKeyUp);
+    // With a modal view set as well, the focus view still hears keys first; the modal view
+    // gets those the focus view leaves.
+    auto* modal = new RecordingView(CRect(50, 10, 90, 50), kBlueCColor);
+    modal->answersKeys = true;
+    ASSERT_TRUE(frame->setModalView(modal));
+    EXPECT_EQ(frame->keyDown(up), 1);
+    EXPECT_EQ(view->keys.size(), 2u);
+    EXPECT_TRUE(modal->keys.empty());
+    view->answersKeys = false;
+    EXPECT_EQ(frame->keyDown(up), 1);
+    EXPECT_EQ(view->keys.size(), 3u);
+    EXPECT_EQ(modal->keys.size(), 1u);
+    modal->answersKeys = false;
+    modal->setWantsFocus(true);
+    EXPECT_EQ(frame->keyDown(tab), -1);  // and no tab moves the focus while the modal view is set
+    frame->setModalView(nullptr);
+    modal->release();
 
     window->press(CPoint(1, 1), kLButton);  // a press clears the focus
     EXPECT_EQ(frame->getFocusView(), nullptr);

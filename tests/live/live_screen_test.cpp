@@ -359,7 +359,8 @@ TEST_F(LiveOnScreen, StripKeysAndMidiChooseTheProgram)
 }
 
 // A steady A2 (110 Hz with its harmonics) played 10 dB too hot: the tuner reads it, the
-// meter shows it at the top and the clip lamp lights.
+// meter shows it at the top and the clip lamp lights. Silent again, all three come back to
+// what they showed before, once their holds and the meter's fall have passed.
 TEST_F(LiveOnScreen, TunerMeterAndClipLampShowTheInput)
 {
     start({"--no-connect", "--name", "kx", "--input-gain", "10"});
@@ -372,7 +373,7 @@ TEST_F(LiveOnScreen, TunerMeterAndClipLampShowTheInput)
     }
     const CRect tuner(strip::kNoteRect.left, strip::kNoteRect.top, strip::kCentsRect.right, strip::kCentsRect.bottom);
     steadyPicture();
-    const Picture silent = region(tuner);  // no pitch
+    const Picture silent = region(tuner), quietMeter = region(strip::kMeterRect), darkLamp = region(strip::kClipRect);
     TestRig rig(server.name());
     ASSERT_TRUE(rig.connectTo("kx"));
     rig.loop(tone);
@@ -392,6 +393,10 @@ TEST_F(LiveOnScreen, TunerMeterAndClipLampShowTheInput)
     const Picture meter = region(strip::kMeterRect);
     EXPECT_EQ(meter.at(meter.width - 4, meter.height / 2), 0xFA3228u) << "the top LED is lit";
     rig.stop();
+    EXPECT_TRUE(waitUntil([&] {
+        return region(tuner).pixels == silent.pixels && region(strip::kMeterRect).pixels == quietMeter.pixels &&
+               region(strip::kClipRect).pixels == darkLamp.pixels;
+    }));
     EXPECT_EQ(live->quit(), 0);
 }
 

@@ -30,6 +30,7 @@ constexpr int32_t kWidth = 899, kHeight = 421;
 constexpr ScreenRect kPowerSwitch{87, 278, 113, 317};
 constexpr ScreenRect kDriveKnob{656, 264, 723, 331};
 constexpr ScreenRect kGateLamp{790, 236, 800, 266};
+constexpr ScreenRect kCompressorMeter{431, 229, 435, 273};
 
 // What the UI told the host, in order.
 struct HostEvent {
@@ -351,9 +352,19 @@ TEST_F(Lv2UiTest, PortEventsMoveThePanel)
 
     portEvent(kEditorPage, 0.7f);  // the effects page, as the plug-in takes 0.7
     ASSERT_TRUE(regionChanges(before, {0, 0, kWidth, kHeight}));
-    before = paintedPanel();
-    portEvent(lv2port::kGateMeter, 0.0f);  // the gate closes
-    EXPECT_TRUE(regionChanges(before, kGateLamp));
+    // The meters follow every reading after the open: the compressor acts and the gate
+    // closes, then both come back to rest and show as they did.
+    const Picture atRest = paintedPanel();
+    before = atRest;
+    for (bool acting : {true, false}) {
+        portEvent(lv2port::kCompressorMeter, acting ? 0.3f : 1.0f);
+        portEvent(lv2port::kGateMeter, acting ? 0.0f : 1.0f);
+        EXPECT_TRUE(regionChanges(before, kCompressorMeter)) << acting;
+        EXPECT_TRUE(regionChanges(before, kGateLamp)) << acting;
+        before = picture();
+    }
+    EXPECT_TRUE(sameRegion(atRest, before, kCompressorMeter));
+    EXPECT_TRUE(sameRegion(atRest, before, kGateLamp));
     EXPECT_TRUE(events.empty()) << "port events are not written back";
 }
 

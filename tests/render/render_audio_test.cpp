@@ -9,8 +9,9 @@ namespace {
 
 constexpr int kCabinetDelay = 31;  // samples at 44100 Hz
 constexpr float kSilence = 1e-6f;
-constexpr float kQuiet = 3.1623e-5f;  // -90 dBFS, where an automatic tail ends
+const float kQuiet = static_cast<float>(std::pow(10.0, -90.0 / 20.0));  // where an automatic tail ends
 constexpr std::size_t kFade = 441;    // every file's last 10 ms fade out
+constexpr double kPi = 3.14159265358979323846;
 
 float peakOf(const std::vector<float>& x, std::size_t begin, std::size_t end)
 {
@@ -93,19 +94,6 @@ TEST_F(RenderAudio, SineKeepsItsFrequencyAndLevelAtEveryInputRate)
     }
 }
 
-TEST_F(RenderAudio, RateOptionChoosesTheOutputRate)
-{
-    const std::vector<float> x = sine(44100, 1000.0, 0.5, 0.1);
-    write("sine.wav", monoAudio(44100, x));
-    render({"--rate", "48000", "--tail", "0", "sine.wav", "out.wav"});
-    const Audio out = read("out.wav");
-    EXPECT_EQ(out.rate, 48000);
-    EXPECT_EQ(out.frames(), 24000u);
-    const std::vector<float> left = out.channel(0);
-    const std::vector<float> steady(left.begin() + 4800, left.end() - 2400);
-    EXPECT_NEAR(dominantFrequency(steady, 48000, 900.0, 1100.0), 1000.0, 0.5);
-}
-
 TEST_F(RenderAudio, FormatsFollowTheExtension)
 {
     write("in.flac", monoAudio(44100, sine(44100, 330.0, 0.2, 0.2), SF_FORMAT_FLAC | SF_FORMAT_PCM_24));
@@ -170,52 +158,6 @@ TEST_F(RenderAudio, AlignmentFollowsTheCabinetInAndOut)
     EXPECT_EQ(read("out2.wav").channel(0)[0], 1.0f);
 }
 
-TEST_F(RenderAudio, AlignmentHoldsThroughRateConversion)
-{
-    // The same impulse, 10 ms into a 44100 Hz, a 48000 Hz and a 96000 Hz file: the
-    // response's peak comes out at the same time in each, with and without the cabinet
-    // delay; the plug-in's own converters (at 48 and 96 kHz) add nothing to it.
-    for (bool align : {true, false}) {
-        SCOPED_TRACE(align);
-        std::vector<std::string> options = {"--program", "0", "--tail", "0", "--float"};
-        if (!align)
-            options.push_back("--no-align");
-        std::vector<double> peakSeconds;
-        for (int rate : {44100, 48000, 96000}) {
-            std::vector<float> x(static_cast<std::size_t>(rate / 10), 0.0f);
-            x[static_cast<std::size_t>(rate / 100)] = 0.5f;
-            const std::string input = "impulse" + std::to_string(rate) + ".wav";
-            const std::string output = "out" + std::to_string(rate) + (align ? "a" : "d") + ".wav";
-            write(input, monoAudio(rate, x));
-            std::vector<std::string> args = options;
-            args.insert(args.end(), {input, output});
-            render(args);
-            const std::vector<float> y = read(output).channel(0);
-            peakSeconds.push_back(static_cast<double>(peakIndex(y)) / rate);
-        }
-        const double expectedDelay = align ? 0.0 : kCabinetDelay / 44100.0;
-        EXPECT_GE(peakSeconds[0], 0.01 + expectedDelay);
-        EXPECT_NEAR(peakSeconds[1], peakSeconds[0], 1.0 / 44100.0);
-        EXPECT_NEAR(peakSeconds[2], peakSeconds[0], 1.0 / 44100.0);
-    }
-}
-
-TEST_F(RenderAudio, TailExtendsTheOutputSoEffectsRingOut)
-{
-    write("short.wav", monoAudio(44100, sine(44100, 220.0, 0.1, 0.3)));
-    write("short48.wav", monoAudio(48000, sine(48000, 220.0, 0.1, 0.3)));
-    render({"--tail", "0", "short.wav", "none.wav"});
-    render({"--tail", "0.5", "--set", "Delay Bypass=1", "--set", "Delay Mix=0.6", "short.wav", "echo.wav"});
-    render({"--tail", "0.5", "short48.wav", "tail48.wav"});
-    EXPECT_EQ(read("none.wav").frames(), 4410u);
-    EXPECT_EQ(read("tail48.wav").frames(), 4800u + 24000u);
-    const Audio echo = read("echo.wav");
-    ASSERT_EQ(echo.frames(), 4410u + 22050u);
-    // Well after the input has ended, the delay's repeats are still there.
-    const std::vector<float> left = echo.channel(0);
-    EXPECT_GT(rms(left, 4410 + 4410, left.size()), 1e-3);
-}
-
 TEST_F(RenderAudio, AutomaticTailLetsADelayRingOutAndEndsQuiet)
 {
     // A short note into long, slowly fading repeats (Delay Speed 0.3, about 200 ms apart):
@@ -224,13 +166,15 @@ TEST_F(RenderAudio, AutomaticTailLetsADelayRingOutAndEndsQuiet)
     write("short.wav", monoAudio(44100, sine(44100, 220.0, 0.1, 0.3)));
     render({"--program", "0", "--set", "Delay Bypass=1", "--set", "Delay Mix=0.6", "--set", "Delay Sustain=0.7",
             "--set", "Delay Speed=0.3", "--float", "short.wav", "echo.wav"});
-    const std::vector<float> echo = read("echo.wav").channel(0);
+    const Audio stereo = read("echo.wav");
+    const std::vector<float> echo = stereo.channel(0), right = stereo.channel(1);
     ASSERT_GT(echo.size(), 4410u + 2u * 44100u);
-    // Repeats are still there two seconds after the note; the last half second is quiet,
-    // with the second before it not (the tail stopped where the repeats faded).
+    // Repeats are still there two seconds after the note; the last half second is quiet on
+    // both sides, and the frame just before it is not (the tail stopped where the repeats faded).
     EXPECT_GT(rms(echo, 4410 + 88200, 4410 + 88200 + 4410), 1e-5);
-    EXPECT_LT(peakOf(echo, echo.size() - 22050, echo.size()), kQuiet);
-    EXPECT_GE(peakOf(echo, echo.size() - 22050 - 44100, echo.size() - 22050), kQuiet);
+    const std::size_t lastLoud = echo.size() - 22050 - 1;
+    EXPECT_LT(std::max(peakOf(echo, lastLoud + 1, echo.size()), peakOf(right, lastLoud + 1, echo.size())), kQuiet);
+    EXPECT_GE(std::max(std::fabs(echo[lastLoud]), std::fabs(right[lastLoud])), kQuiet);
     EXPECT_EQ(echo.back(), 0.0f);
 
     // A clean program stops half a second (and a few milliseconds of decay) after the note;
@@ -251,26 +195,31 @@ TEST_F(RenderAudio, AutomaticTailStopsAfterThirtySeconds)
     EXPECT_EQ(read("endless.wav").frames(), 4410u + 30u * 44100u);
 }
 
-TEST_F(RenderAudio, CutTailFadesOutInsteadOfClicking)
+TEST_F(RenderAudio, TheLastTenMillisecondsFadeOutAtEveryOutputRate)
 {
-    // A fixed tail that ends in the middle of the repeats: the last 10 ms fall to silence.
-    write("short.wav", monoAudio(44100, sine(44100, 220.0, 0.1, 0.3)));
-    const std::vector<std::string> sound = {"--program", "0", "--set", "Delay Bypass=1", "--set", "Delay Mix=0.6",
-                                            "--set", "Delay Sustain=0.7", "--float"};
-    for (int rate : {44100, 48000}) {
+    // A steady tone cut by a fixed tail (Power off: the output is the input's sum) against the
+    // same tone rendered longer: their ratio is 1 up to the last 10 ms at the output rate and
+    // then falls along a raised-cosine half to silence.
+    write("cut.wav", monoAudio(44100, sine(44100, 220.0, 0.3, 0.2)));
+    write("whole.wav", monoAudio(44100, sine(44100, 220.0, 0.4, 0.2)));
+    for (int rate : {22050, 44100, 48000, 96000}) {
         SCOPED_TRACE(rate);
-        std::vector<std::string> args = sound;
-        const std::string output = "cut" + std::to_string(rate) + ".wav";
-        // The first repeat sounds from about 0.21 s to 0.31 s: the file ends inside it.
-        args.insert(args.end(), {"--tail", "0.18", "--rate", std::to_string(rate), "short.wav", output});
-        render(args);
-        const std::vector<float> y = read(output).channel(0);
-        const std::size_t fade = static_cast<std::size_t>(rate / 100), end = y.size();
-        ASSERT_GT(end, 4u * fade);
-        const float before = peakOf(y, end - 3 * fade, end - fade);
-        EXPECT_GT(before, 1e-3f) << "the repeats are still sounding where the fade begins";
-        EXPECT_LT(peakOf(y, end - fade / 10, end), 0.05f * before);
-        EXPECT_EQ(y.back(), 0.0f);
+        const std::string r = std::to_string(rate);
+        for (const std::string name : {"cut", "whole"})
+            render({"--set", "Power=0", "--tail", "0", "--float", "--rate", r, name + ".wav", name + r + ".wav"});
+        const std::vector<float> cut = read("cut" + r + ".wav").channel(0), whole = read("whole" + r + ".wav").channel(0);
+        const auto fade = static_cast<std::size_t>(std::lround(0.01 * rate));
+        const std::size_t end = cut.size();
+        ASSERT_GT(end, 3 * fade);
+        for (std::size_t i = end - 2 * fade; i < end; ++i) {
+            if (std::fabs(whole[i]) < 0.05f)
+                continue;  // the ratio is read where the tone is well above rounding
+            const std::size_t remaining = end - i;  // 1 for the last frame
+            const double halfTurn = kPi * static_cast<double>(remaining - 1) / static_cast<double>(2 * fade);
+            const double gain = remaining > fade ? 1.0 : std::sin(halfTurn) * std::sin(halfTurn);
+            ASSERT_NEAR(cut[i] / whole[i], gain, 1e-4) << remaining << " frames before the end";
+        }
+        EXPECT_EQ(cut.back(), 0.0f);
     }
 }
 
@@ -293,67 +242,87 @@ TEST_F(RenderAudio, InputGainScalesTheInput)
 TEST_F(RenderAudio, OutputRateCountsTheTailAndTheInput)
 {
     // The output holds the input's duration and the tail, both counted at the output rate,
-    // whichever way the rate is converted.
-    write("in44.wav", monoAudio(44100, sine(44100, 220.0, 0.1, 0.3)));  // 4410 frames
-    write("in48.wav", monoAudio(48000, sine(48000, 220.0, 0.1, 0.3)));  // 4800 frames
+    // whichever way the rate is converted, and the tone keeps its pitch. A fixed tail lets a
+    // delay ring out past the input.
+    write("in44.wav", monoAudio(44100, sine(44100, 1000.0, 0.1, 0.3)));  // 4410 frames
+    write("in48.wav", monoAudio(48000, sine(48000, 220.0, 0.1, 0.3)));   // 4800 frames
+    render({"--tail", "0", "in44.wav", "none.wav"});
     render({"--rate", "48000", "--tail", "0.5", "in44.wav", "up.wav"});
     render({"--rate", "96000", "--tail", "0.25", "--no-align", "in44.wav", "up96.wav"});
-    render({"--rate", "44100", "--tail", "0.5", "in48.wav", "down.wav"});
+    render({"--rate", "44100", "--tail", "0.5", "--set", "Delay Bypass=1", "--set", "Delay Mix=0.6", "in48.wav",
+            "down.wav"});
     render({"--rate", "22050", "--tail", "0.2", "--float", "in48.wav", "down22.wav"});
-    EXPECT_EQ(read("up.wav").frames(), 4800u + 24000u);
+    EXPECT_EQ(read("none.wav").frames(), 4410u);
+    const Audio up = read("up.wav");
+    EXPECT_EQ(up.rate, 48000);
+    EXPECT_EQ(up.frames(), 4800u + 24000u);
+    const std::vector<float> upLeft = up.channel(0);
+    EXPECT_NEAR(dominantFrequency({upLeft.begin() + 480, upLeft.begin() + 4560}, 48000, 900.0, 1100.0), 1000.0, 0.5);
     EXPECT_EQ(read("up96.wav").frames(), 9600u + 24000u);
-    EXPECT_EQ(read("down.wav").frames(), 4410u + 22050u);
+    const std::vector<float> down = read("down.wav").channel(0);
+    ASSERT_EQ(down.size(), 4410u + 22050u);
+    EXPECT_GT(rms(down, 4410 + 4410, down.size()), 1e-3) << "the delay's repeats well after the input";
     EXPECT_EQ(read("down22.wav").frames(), 2205u + 4410u);
 }
 
-TEST_F(RenderAudio, AlignmentHoldsAtAnotherOutputRate)
+TEST_F(RenderAudio, AlignmentHoldsThroughRateConversionEitherWay)
 {
-    // An impulse 10 ms into a 44100 Hz file, rendered to 44100 Hz and to 48000 Hz, with and
-    // without alignment: the response peaks at the same time at both rates, the lengths
-    // are exact, and only the unaligned render carries the cabinet's delay.
-    std::vector<float> x(4410, 0.0f);
-    x[441] = 0.5f;
-    write("impulse.wav", monoAudio(44100, x));
-    double peakSeconds[2][2] = {};  // [aligned?][48 kHz?]
-    for (bool align : {false, true}) {
-        for (int rate : {44100, 48000}) {
-            SCOPED_TRACE(testing::Message() << (align ? "aligned" : "unaligned") << " at " << rate);
-            const std::string output = std::string(align ? "a" : "d") + std::to_string(rate) + ".wav";
-            std::vector<std::string> args = {"--program", "0", "--tail", "0.05", "--float", "--rate",
-                                             std::to_string(rate)};
-            if (!align)
-                args.push_back("--no-align");
-            args.insert(args.end(), {"impulse.wav", output});
-            render(args);
-            const Audio out = read(output);
-            ASSERT_EQ(out.rate, rate);
-            ASSERT_EQ(out.frames(), static_cast<std::size_t>(rate / 10 + rate / 20));
-            peakSeconds[align][rate == 48000] = static_cast<double>(peakIndex(out.channel(0))) / rate;
+    // An impulse 10 ms into a 44100 Hz, a 48000 Hz and a 96000 Hz file, each rendered to
+    // every one of these rates, with and without alignment: the response peaks at the same
+    // time in all, the lengths are exact, and only the unaligned renders carry the cabinet's
+    // delay. The plug-in's own converters (at 48 and 96 kHz) add nothing to it.
+    const int rates[] = {44100, 48000, 96000};
+    double peakSeconds[2][3][3] = {};  // [aligned?][input rate][output rate]
+    for (int i = 0; i < 3; ++i) {
+        const int in = rates[i];
+        std::vector<float> x(static_cast<std::size_t>(in / 10), 0.0f);
+        x[static_cast<std::size_t>(in / 100)] = 0.5f;
+        const std::string input = "impulse" + std::to_string(in) + ".wav";
+        write(input, monoAudio(in, x));
+        for (bool align : {false, true}) {
+            for (int o = 0; o < 3; ++o) {
+                const int rate = rates[o];
+                SCOPED_TRACE(testing::Message() << (align ? "aligned" : "unaligned") << ", " << in << " to " << rate);
+                const std::string output = std::string(align ? "a" : "d") + std::to_string(in) + std::to_string(rate) + ".wav";
+                std::vector<std::string> args = {"--program", "0", "--tail", "0.05", "--float", "--rate",
+                                                 std::to_string(rate)};
+                if (!align)
+                    args.push_back("--no-align");
+                args.insert(args.end(), {input, output});
+                render(args);
+                const Audio out = read(output);
+                ASSERT_EQ(out.rate, rate);
+                ASSERT_EQ(out.frames(), static_cast<std::size_t>(rate / 10 + rate / 20));
+                peakSeconds[align][i][o] = static_cast<double>(peakIndex(out.channel(0))) / rate;
+            }
         }
     }
-    for (int aligned = 0; aligned < 2; ++aligned)
-        EXPECT_NEAR(peakSeconds[aligned][1], peakSeconds[aligned][0], 1.0 / 44100.0) << aligned;
-    EXPECT_GE(peakSeconds[1][0], 0.01);
-    EXPECT_NEAR(peakSeconds[0][0] - peakSeconds[1][0], kCabinetDelay / 44100.0, 0.5 / 44100.0);
-    EXPECT_NEAR(peakSeconds[0][1] - peakSeconds[1][1], kCabinetDelay / 44100.0, 1.0 / 44100.0);
+    EXPECT_GE(peakSeconds[1][0][0], 0.01);
+    for (int i = 0; i < 3; ++i) {
+        for (int o = 0; o < 3; ++o) {
+            EXPECT_NEAR(peakSeconds[1][i][o], peakSeconds[1][0][0], 1.0 / 44100.0) << rates[i] << " to " << rates[o];
+            EXPECT_NEAR(peakSeconds[0][i][o] - peakSeconds[1][i][o], kCabinetDelay / 44100.0, 1.0 / 44100.0)
+                << rates[i] << " to " << rates[o];
+        }
+    }
 }
 
-TEST_F(RenderAudio, BatchAppliesProgramThenSettingsToEveryFile)
+TEST_F(RenderAudio, BatchAppliesProgramSettingsAndRateToEveryFileAsSingleRunsDo)
 {
     // Program 0 has no delay; the settings switch it on, so every batch output rings on past
-    // its input, and equals a run of its own with the same options, at the chosen rate.
+    // its input, in its own format, and equals a run of its own with the same options.
     write("a.wav", monoAudio(44100, sine(44100, 110.0, 0.3, 0.3)));
     write("b.flac", stereoAudio(48000, sine(48000, 196.0, 0.25, 0.2), sine(48000, 247.0, 0.25, 0.2),
-                                SF_FORMAT_FLAC | SF_FORMAT_PCM_24));
+                                SF_FORMAT_FLAC | SF_FORMAT_PCM_16));
+    write("c.aiff", monoAudio(96000, sine(96000, 440.0, 0.2, 0.25), SF_FORMAT_AIFF | SF_FORMAT_PCM_24));
     std::filesystem::create_directory(path("batch"));
-    std::filesystem::create_directory(path("plain"));
     const std::vector<std::string> sound = {"--program", "Basic Classic Clean", "--set", "Delay Bypass=1",
                                             "--set", "Delay Mix=0.6", "--tail", "0.5", "--rate", "48000"};
     std::vector<std::string> batch = sound;
-    batch.insert(batch.end(), {"-j", "2", "-o", "batch", "a.wav", "b.flac"});
+    batch.insert(batch.end(), {"-j", "3", "-o", "batch", "a.wav", "b.flac", "c.aiff"});
     render(batch);
-    render({"--program", "Basic Classic Clean", "--tail", "0.5", "--rate", "48000", "-o", "plain", "a.wav"});
-    const std::pair<std::string, std::size_t> files[] = {{"a.wav", 14400u + 24000u}, {"b.flac", 12000u + 24000u}};
+    const std::pair<std::string, std::size_t> files[] = {
+        {"a.wav", 14400u + 24000u}, {"b.flac", 12000u + 24000u}, {"c.aiff", 9600u + 24000u}};
     for (const auto& [name, frames] : files) {
         SCOPED_TRACE(name);
         std::vector<std::string> single = sound;
@@ -361,39 +330,11 @@ TEST_F(RenderAudio, BatchAppliesProgramThenSettingsToEveryFile)
         render(single);
         const Audio one = read("single-" + name), many = read("batch/" + name);
         EXPECT_EQ(many.rate, 48000);
+        EXPECT_EQ(many.format, one.format);
         EXPECT_EQ(many.frames(), frames);
         EXPECT_EQ(many.samples, one.samples);
         // Past the input's end only the echoes are left.
-        const std::vector<float> left = many.channel(0);
-        EXPECT_GT(rms(left, frames - 24000u + 4800u, frames), 1e-3);
-    }
-    const std::vector<float> plain = read("plain/a.wav").channel(0);
-    ASSERT_EQ(plain.size(), 14400u + 24000u);
-    EXPECT_LT(rms(plain, 14400u + 4800u, plain.size()), 1e-5) << "without the settings nothing rings on";
-}
-
-TEST_F(RenderAudio, BatchRendersLikeSingleRuns)
-{
-    write("a.wav", monoAudio(44100, sine(44100, 110.0, 0.3, 0.3)));
-    write("b.flac", stereoAudio(48000, sine(48000, 196.0, 0.25, 0.2), sine(48000, 247.0, 0.25, 0.2),
-                                SF_FORMAT_FLAC | SF_FORMAT_PCM_16));
-    write("c.aiff", monoAudio(96000, sine(96000, 440.0, 0.2, 0.25), SF_FORMAT_AIFF | SF_FORMAT_PCM_24));
-    std::filesystem::create_directory(path("batch"));
-    const std::vector<std::string> sound = {"--program", "Slapback", "--tail", "0.3"};
-    std::vector<std::string> batch = sound;
-    batch.insert(batch.end(), {"-j", "3", "-o", "batch", "a.wav", "b.flac", "c.aiff"});
-    render(batch);
-    for (const auto& [input, output] : std::vector<std::pair<std::string, std::string>>{
-             {"a.wav", "a.wav"}, {"b.flac", "b.flac"}, {"c.aiff", "c.aiff"}}) {
-        SCOPED_TRACE(input);
-        std::vector<std::string> single = sound;
-        single.insert(single.end(), {input, "single-" + output});
-        render(single);
-        const Audio one = read("single-" + output), many = read("batch/" + output);
-        EXPECT_EQ(many.format, one.format);
-        EXPECT_EQ(many.rate, one.rate);
-        EXPECT_EQ(many.samples, one.samples);
-        EXPECT_GT(rms(many.channel(0), 0, many.frames()), 1e-3);
+        EXPECT_GT(rms(many.channel(0), frames - 24000u + 4800u, frames), 1e-3);
     }
 }
 

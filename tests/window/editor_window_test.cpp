@@ -300,15 +300,37 @@ TEST_F(EditorWindowTest, PopupMenuOpensBelowItsButtonAndAClickChoosesInASubMenu)
     EXPECT_TRUE(waitUntil([&] { return desktop->popupMenus().empty(); }));
 }
 
-TEST_F(EditorWindowTest, EscapeOrAClickOutsideTheMenuChoosesNothing)
+TEST_F(EditorWindowTest, APressOnTheFirstOrLastRowOfAnItemChoosesItAndBelowTheLastNothing)
+{
+    // A press and release on a row of the open menu counted from an item's top or bottom
+    // edge (exclusive), then Escape (seen after the press): what the menu answered.
+    const gui::platform::PopupMenu items = scene::menu();
+    auto chosenAt = [&](size_t index, bool fromBottom, int32_t offset) {
+        size_t from = 0;
+        openMenu(from);
+        const ScreenRect r = popupItemOnScreen(*desktop, 0, items, index);
+        desktop->moveTo(centreX(r), (fromBottom ? r.bottom : r.top) + offset);
+        desktop->button(1, true);
+        desktop->button(1, false);
+        desktop->key(true, 0xff1b);
+        desktop->key(false, 0xff1b);
+        const std::string line = report.waitForLine("menu ", from);
+        EXPECT_TRUE(waitUntil([&] { return desktop->popupMenus().empty(); }));
+        return line;
+    };
+    for (size_t index : {0u, 1u, 6u, 7u}) {  // the items that can be chosen, in both columns
+        const std::string chosen = "menu " + std::to_string(items[index].id);
+        EXPECT_EQ(chosenAt(index, false, 0), chosen) << items[index].label << ", first row";
+        EXPECT_EQ(chosenAt(index, true, -1), chosen) << items[index].label << ", last row";
+    }
+    for (size_t last : {5u, 7u})  // the last item of each column
+        EXPECT_EQ(chosenAt(last, true, 0), "menu -1") << "just below " << items[last].label;
+}
+
+// (Escape closing the menu with no choice is part of the test above.)
+TEST_F(EditorWindowTest, AClickOutsideTheMenuChoosesNothing)
 {
     size_t from = 0;
-    openMenu(from);
-    desktop->key(true, 0xff1b);  // Escape
-    desktop->key(false, 0xff1b);
-    EXPECT_EQ(report.waitForLine("menu ", from), "menu -1");
-    EXPECT_TRUE(waitUntil([&] { return desktop->popupMenus().empty(); }));
-
     openMenu(from);
     desktop->moveTo(originX + 5, originY + scene::kHeight - 5);
     desktop->button(1, true);
@@ -404,6 +426,37 @@ TEST_F(EditorWindowTest, TheFramesWindowIsAChildOfTheClassNamedAfterTheModule)
 }
 #endif
 
+// The host's idle loop on a clock the test moves: each idle takes 7 ms, and the 49th 65 ms,
+// so that the last two due are late. The deadlines stay on the grid of the rate, the late
+// idles follow at once, and exactly the idles due within the time run.
+TEST_F(EditorWindowTest, TheHostIdlesOnAFixedScheduleWhateverEachIdleTakes)
+{
+    using namespace std::chrono;
+    struct TestClock : EditorSession::Clock {
+        TimePoint time;
+        std::vector<int64_t> deadlines;  // microseconds from the start
+        TimePoint now() override { return time; }
+        void sleepUntil(TimePoint when) override
+        {
+            deadlines.push_back(duration_cast<microseconds>(when - TimePoint()).count());
+            time = std::max(time, when);
+        }
+    } clock;
+    uint64_t idles = 0;
+    editor->run([&](PluginHost&, EditorSession& session) {
+        const uint64_t before = session.idleCount();
+        session.run(1.0, 50.0, [&] {
+            clock.time += milliseconds(session.idleCount() - before == 49 ? 65 : 7);
+            return true;
+        }, clock);
+        idles = session.idleCount() - before;
+    });
+    EXPECT_EQ(idles, 51u);
+    ASSERT_EQ(clock.deadlines.size(), 50u);
+    for (size_t k = 0; k < clock.deadlines.size(); ++k)
+        EXPECT_EQ(clock.deadlines[k], 20000 * static_cast<int64_t>(k + 1)) << "deadline " << k;
+}
+
 TEST_F(EditorWindowTest, ClosingThePluginWithItsEditorOpenClosesTheEditor)
 {
     editor->end(Ending::ClosePluginOnly);
@@ -424,9 +477,15 @@ TEST(KorvalexHostEditor, ShowsAnEditorClicksInItAndSavesAScreenshot)
                                 std::to_string(scene::kPadLeft + 20) + "," + std::to_string(scene::kPadTop + 30) +
                                 " --screenshot '" + shot + "' '" + KORVALEX_SCENE_PLUGIN + "' >/dev/null";
     EXPECT_EQ(std::system(command.c_str()), 0);
-    stopDisplay();
     EXPECT_TRUE(report.has("press 20 30 1"));
     EXPECT_TRUE(report.has("closed"));  // the editor was closed (before the plug-in)
+    // Without input, exactly the idles due at the rate asked: 0.5 s at 40 a second.
+    const size_t seen = report.lines().size();
+    const std::string idling = std::string("'") + KORVALEX_HOST_PATH + "' --editor --time 0.5 --rate 40 '" +
+                               KORVALEX_SCENE_PLUGIN + "' >/dev/null";
+    EXPECT_EQ(std::system(idling.c_str()), 0);
+    EXPECT_EQ(report.waitForLine("idles", seen), "idles 21");
+    stopDisplay();
     testimage::Image image;
     ASSERT_TRUE(testimage::readPng(shot, image));
     const Picture expected = sceneAsDrawn();

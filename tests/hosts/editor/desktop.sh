@@ -25,13 +25,23 @@ wait_until() {
 }
 
 # Starts Xvfb on a display number of the server's own choosing (so no other display is
-# touched) and exports DISPLAY; sets XVFB_PID. Its messages go to LOG.
+# touched) and exports DISPLAY; sets XVFB_PID. Its messages go to LOG; SCREEN is the
+# screen's size and depth (1600x1000x24). The server writes the number, once it accepts
+# connections, into a pipe of its own: nothing else writes there, so a busy machine cannot
+# put another line before it (a line of the shell's in a shared pipe became the display
+# name now and then, and every X client failed).
 start_private_x_server() {
-  local log=$1 fd number
-  exec {fd}< <(Xvfb -displayfd 1 -screen 0 1600x1000x24 -nolisten tcp -noreset 2>"$log" & echo "pid $!")
-  read -r -t 10 _ XVFB_PID <&"$fd" || return 1
-  read -r -t 30 number <&"$fd" || return 1
-  exec {fd}<&-
+  local log=$1 screen=${2:-1600x1000x24} pipe number=
+  pipe=$(mktemp -u "${TMPDIR:-/tmp}/korvalex-display.XXXXXX")
+  mkfifo -m 600 "$pipe" || return 1
+  Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset 3>"$pipe" 2>"$log" &
+  XVFB_PID=$!
+  read -r -t 30 number <"$pipe" || true
+  rm -f "$pipe"
+  if [[ ! $number =~ ^[0-9]+$ ]]; then
+    stop_private_x_server
+    return 1
+  fi
   export DISPLAY=":$number"
 }
 

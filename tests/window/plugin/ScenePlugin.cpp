@@ -47,6 +47,7 @@ struct ScenePlugin : CFrameEditor {
     int32_t cursorShown = 0;
     bool larger = false;
     bool reportedGone = false;
+    int idles = 0;  // idle requests while the editor is open, reported at close
 
     ~ScenePlugin() override
     {
@@ -62,6 +63,7 @@ struct ScenePlugin : CFrameEditor {
         closeEditor();
         frame = scene::create(parent, this, &report);
         cursorShown = 0;
+        idles = 0;
         larger = false;
         reportedGone = false;
         report.line(frame->isOpen() ? "open" : "open failed");
@@ -126,9 +128,11 @@ VstIntPtr VSTCALLBACK dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, Vs
         return p->frame && p->frame->isOpen() ? 1 : 0;
     case effEditClose:
         p->closeEditor();
+        p->report.line("idles " + std::to_string(p->idles));
         p->report.line("closed");
         return 1;
     case effEditIdle:
+        ++p->idles;
         p->idle();
         return 1;
     case effGetEffectName:

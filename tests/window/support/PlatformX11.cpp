@@ -32,15 +32,16 @@ bool startDisplay(std::string& why, int depth)
         why = "no pipe";
         return false;
     }
+    // Made before the fork: the child of a process with threads may not allocate.
+    const std::string fd = std::to_string(pipeEnds[1]);
+    const std::string screen = "2048x1280x" + std::to_string(depth);  // room for a panel at 200 %
     const pid_t child = fork();
     if (child == 0) {
         prctl(PR_SET_PDEATHSIG, SIGTERM);  // a test process that dies takes its server along
         close(pipeEnds[0]);
-        const std::string fd = std::to_string(pipeEnds[1]);
         const int devnull = open("/dev/null", O_WRONLY);
         dup2(devnull, 1);
         dup2(devnull, 2);
-        const std::string screen = "2048x1280x" + std::to_string(depth);  // room for a panel at 200 %
         execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten", "tcp",
                "-noreset", static_cast<char*>(nullptr));
         _exit(127);
