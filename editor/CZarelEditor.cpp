@@ -180,9 +180,12 @@ void CZarelEditor::close()
     opened.store(false);
     if (frame) {
         // The page not on display is the editor's alone; the other goes with the frame.
+        // It leaves the frame first, in case somebody still holds it.
         for (CViewContainer* page : {ampPage, effectsPage})
-            if (page && !frame->isChild(page))
+            if (page && !frame->isChild(page)) {
+                page->setParentFrame(nullptr);
                 page->release();
+            }
         frame->release();
     }
     frame = nullptr;

@@ -62,12 +62,13 @@ public:
     virtual void setWantsFocus(bool state) { bWantsFocus = state; }
     virtual bool isKindOf(const char* className) const;
     virtual void update(CDrawContext* context);
+    // A container gives its views the same frame.
+    virtual void setParentFrame(CFrame* frame) { pParentFrame = frame; }
 
     // Plain accessors.
     const CRect& getViewSize() const { return size; }
     CFrame* getFrame() const { return pParentFrame; }
     CView* getParentView() const { return pParentView; }
-    void setParentFrame(CFrame* frame) { pParentFrame = frame; }
     void setParentView(CView* parent) { pParentView = parent; }
     bool isContainer() { return notify(this, kMsgCheckIfViewContainer) != 0; }
 

@@ -14,15 +14,6 @@ CViewContainer* asContainer(CView* view)
     return view && view->isKindOf("CViewContainer") ? static_cast<CViewContainer*>(view) : nullptr;
 }
 
-// Gives a view and everything inside it its frame.
-void assignFrame(CView* view, CFrame* frame)
-{
-    view->setParentFrame(frame);
-    if (CViewContainer* container = asContainer(view))
-        for (int32_t i = 0; i < container->getNbViews(); ++i)
-            assignFrame(container->getView(i), frame);
-}
-
 }  // namespace
 
 CViewContainer::CViewContainer(const CRect& rect, CFrame* frame, CBitmap* background) : CView(rect)
@@ -30,6 +21,13 @@ CViewContainer::CViewContainer(const CRect& rect, CFrame* frame, CBitmap* backgr
     pParentFrame = frame;
     if (background)
         setBackground(background);
+}
+
+void CViewContainer::setParentFrame(CFrame* frame)
+{
+    CView::setParentFrame(frame);
+    for (CView* child : children)
+        child->setParentFrame(frame);
 }
 
 CViewContainer::~CViewContainer()
@@ -257,7 +255,7 @@ void CViewContainer::addView(CView* view)
         return;
     view->retain();
     children.push_back(view);
-    assignFrame(view, pParentFrame);
+    view->setParentFrame(pParentFrame);
     view->setParentView(this);
     view->attachedTo(this);
     view->setDirty(true);
@@ -280,6 +278,8 @@ void CViewContainer::removeView(CView* view, bool releaseToo)
         currentDragView = nullptr;
     view->detachedFrom(this);
     view->setParentView(nullptr);
+    // Everything inside leaves the frame too: a view held beyond the frame's life must not
+    // reach it when it lets go of its own views.
     view->setParentFrame(nullptr);
     if (releaseToo)
         view->release();

@@ -50,6 +50,7 @@ public:
     // Takes a child out; with releaseToo the creator's reference is dropped as well, so a
     // view created and added once is destroyed, while without it the creator gets it back.
     virtual void removeView(CView* view, bool releaseToo = true);
+    void setParentFrame(CFrame* frame) override;
     virtual void removeAll(bool releaseToo = true);
     virtual bool isChild(CView* view) const;
     virtual int32_t getNbViews() const;
