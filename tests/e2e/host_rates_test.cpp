@@ -334,14 +334,16 @@ TEST(HostRates, RateChangesLeaveNoMemoryBehind)
 
 TEST(HostRates, RateChangesWhileProcessingStayFinite)
 {
-    // Some hosts set the rate (and resume) on another thread while the audio thread runs.
+    // Some hosts set the rate (and resume) on another thread while the audio thread runs:
+    // blocks run until the other thread has replaced the converters two hundred times.
     std::unique_ptr<PluginHost> host = pluginAt(48000.0f, 128);
     ASSERT_TRUE(host);
     host->setProgram(58);
     std::atomic<bool> done{false};
+    std::atomic<unsigned> changes{0};
     std::thread control([&] {
         const float rates[] = {96000.0f, 44100.0f, 88200.0f, 48000.0f, 50021.0f};
-        for (unsigned step = 0; !done.load(); ++step) {
+        for (unsigned step = 0; !done.load(); changes = ++step) {
             host->setSampleRate(rates[step % 5]);
             if (step % 3 == 0)
                 host->setMainsOn(true);
@@ -350,7 +352,7 @@ TEST(HostRates, RateChangesWhileProcessingStayFinite)
     GuitarSignal guitar(3);
     std::vector<float> x(128), l(128), r(128);
     bool finite = true;
-    for (int block = 0; block < 1500; ++block) {
+    for (int block = 0; block < 1500 || changes < 200; ++block) {
         for (float& v : x)
             v = guitar.next();
         host->processStereo(x.data(), x.data(), l.data(), r.data(), x.size(), 128);
