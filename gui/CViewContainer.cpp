@@ -278,9 +278,9 @@ void CViewContainer::removeView(CView* view, bool releaseToo)
         currentDragView = nullptr;
     view->detachedFrom(this);
     view->setParentView(nullptr);
-    // Everything inside leaves the frame too: a view held beyond the frame's life must not
-    // reach it when it lets go of its own views.
-    view->setParentFrame(nullptr);
+    // Only the view itself: the views inside a control's page that is taken away while the
+    // control is being pressed still reach the frame for the idle that ends the press.
+    view->CView::setParentFrame(nullptr);
     if (releaseToo)
         view->release();
     view->release();
