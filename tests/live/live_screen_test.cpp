@@ -319,7 +319,8 @@ TEST_F(LiveOnScreen, StripKeysAndMidiChooseTheProgram)
     ASSERT_TRUE(readPresetFile(saved, preset, error)) << error;
     EXPECT_EQ(preset.name, "Fuzz");
     EXPECT_TRUE(presetFitsPlugin(preset, plugin->effect()->uniqueID, plugin->numParams(), error)) << error;
-    EXPECT_NE(live->output().find("saved the preset \"Fuzz\""), std::string::npos);
+    // The message follows the file (written whole, then renamed into place).
+    EXPECT_TRUE(waitUntil([&] { return live->output().find("saved the preset \"Fuzz\"") != std::string::npos; }));
 
     // The gain knob, dragged 50 pixels to the right (right and up increase, 0.4 dB a
     // pixel), held until the readout has come to rest; then two notches of the wheel down
